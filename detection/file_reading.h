@@ -1,0 +1,42 @@
+// Opening a file to scan, safely, and reading it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "detection/file_content.h"
+
+namespace telltale {
+
+// An open file, read-only, closed when this goes. Opening never creates or
+// writes a file and never blocks: directories, FIFOs, sockets and character
+// devices are refused at once. Regular files and block devices are accepted.
+class ScanFile {
+ public:
+  // `path` is bytes and is opened exactly as given. Throws std::system_error.
+  explicit ScanFile(const std::string& path);
+  ~ScanFile();
+  ScanFile(const ScanFile&) = delete;
+  ScanFile& operator=(const ScanFile&) = delete;
+
+  [[nodiscard]] int fd() const { return fd_; }
+  [[nodiscard]] std::uint64_t size() const { return size_; }
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+  // Reads up to `count` bytes at `offset`, retrying on EINTR and short reads;
+  // returns fewer only at the end of the file. Throws std::system_error.
+  std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer,
+                     std::size_t count) const;
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// The whole file in one buffer, exactly size() bytes as taken at opening.
+// A file that shrinks meanwhile is an error; bytes added meanwhile are not
+// read.
+FileContent ReadFileContent(const ScanFile& file);
+
+}  // namespace telltale

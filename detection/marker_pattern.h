@@ -1,0 +1,40 @@
+// A marker prepared for comparing many positions at once. Private to the
+// detection library.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "detection/signature_table.h"
+
+namespace telltale {
+
+// A byte b matches marker byte k when (b | fold[k]) == value[k]. For an ASCII
+// letter compared ignoring case, fold is 0x20 and value the lower-case form:
+// only the letter's two forms satisfy that. Every other byte has fold 0.
+// Plain arrays on purpose: this type is also used in code built for other
+// instruction sets, which must not emit shared inline library functions.
+struct MarkerPattern {
+  unsigned char value[kMaxMarkerLength];
+  unsigned char fold[kMaxMarkerLength];
+  std::size_t length;
+};
+
+MarkerPattern MakeMarkerPattern(std::string_view marker, Comparison comparison);
+
+namespace simd {
+
+// Each returns the first offset i in [start, stop) at which the pattern
+// matches data[i .. i+length), or stop when there is none. The caller
+// guarantees that data holds at least stop + length - 1 bytes.
+std::size_t FindPortable(const unsigned char* data, std::size_t start, std::size_t stop,
+                         const MarkerPattern& pattern);
+#if defined(__x86_64__)
+std::size_t FindSse2(const unsigned char* data, std::size_t start, std::size_t stop,
+                     const MarkerPattern& pattern);
+std::size_t FindAvx2(const unsigned char* data, std::size_t start, std::size_t stop,
+                     const MarkerPattern& pattern);
+#endif
+
+}  // namespace simd
+}  // namespace telltale

@@ -1,0 +1,13 @@
+// Building a finding report into an existing string, so that a Run with many
+// findings reuses one buffer. Private to the detection library.
+#pragma once
+
+#include <string>
+
+#include "detection/scan_content.h"
+
+namespace telltale {
+
+void AssignFindingReport(std::string& text, const ScanFinding& finding);
+
+}  // namespace telltale

@@ -1,0 +1,37 @@
+// The signature scan: every occurrence of every marker, in report order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "detection/marker_search.h"
+#include "detection/signature_table.h"
+
+namespace telltale {
+
+// 1-based, as the reports show it; 64-bit so files past 4 GiB report true
+// positions.
+using Position = std::uint64_t;
+
+struct ScanFinding {
+  const SignatureRule* rule;
+  Position position;
+
+  friend bool operator==(const ScanFinding&, const ScanFinding&) = default;
+};
+
+using FindingCallback = std::function<void(const ScanFinding&)>;
+
+// Hands every finding to `on_finding` as it is found: all findings of the
+// first rule in position order, then those of the second. Holds no list of
+// findings, so any number of them costs no memory.
+void ScanContent(Bytes content, const FindingCallback& on_finding);
+
+// Convenience for small contents and tests.
+std::vector<ScanFinding> ScanContent(Bytes content);
+
+// The same findings, found with FindMarkerReference only.
+void ScanContentReference(Bytes content, const FindingCallback& on_finding);
+
+}  // namespace telltale

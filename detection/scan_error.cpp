@@ -1,0 +1,45 @@
+#include "detection/scan_error.h"
+
+#include <string>
+
+namespace telltale {
+namespace {
+
+class ScanErrorCategory final : public std::error_category {
+ public:
+  [[nodiscard]] const char* name() const noexcept override { return "telltale"; }
+
+  [[nodiscard]] std::string message(int value) const override {
+    switch (static_cast<ScanErrc>(value)) {
+      case ScanErrc::kNamedPipe:
+        return "Is a named pipe, not a regular file";
+      case ScanErrc::kSocket:
+        return "Is a socket, not a regular file";
+      case ScanErrc::kCharacterDevice:
+        return "Is a character device, not a regular file";
+      case ScanErrc::kNotAFile:
+        return "Is not a regular file";
+      case ScanErrc::kFileShrank:
+        return "File shrank while it was being read";
+    }
+    return "Unknown error " + std::to_string(value);
+  }
+};
+
+}  // namespace
+
+const std::error_category& ScanCategory() {
+  static const ScanErrorCategory category;
+  return category;
+}
+
+void ThrowScanError(std::error_code code, std::string_view path) {
+  // what() then reads "<path>: <description>".
+  throw std::system_error(code, path.empty() ? std::string("(no file name)") : std::string(path));
+}
+
+void ThrowErrno(int errno_value, std::string_view path) {
+  ThrowScanError(std::error_code(errno_value, std::generic_category()), path);
+}
+
+}  // namespace telltale

@@ -1,0 +1,33 @@
+// Failures that have no errno of their own. Every failure of a Run is a
+// std::system_error: code() gives the number and its message() the
+// description, what() adds the file's name.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace telltale {
+
+enum class ScanErrc {
+  kNamedPipe = 1001,
+  kSocket,
+  kCharacterDevice,
+  kNotAFile,
+  kFileShrank,
+};
+
+const std::error_category& ScanCategory();
+
+inline std::error_code make_error_code(ScanErrc e) {
+  return {static_cast<int>(e), ScanCategory()};
+}
+
+// A std::system_error whose what() reads "<path>: <description>".
+[[noreturn]] void ThrowScanError(std::error_code code, std::string_view path);
+[[noreturn]] void ThrowErrno(int errno_value, std::string_view path);
+
+}  // namespace telltale
+
+template <>
+struct std::is_error_code_enum<telltale::ScanErrc> : std::true_type {};
