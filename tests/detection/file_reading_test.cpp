@@ -1,0 +1,126 @@
+// Opening and reading files that change, grow past 4 GiB, or are not files.
+#include "detection/file_reading.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "detection/chunk_scanner.h"
+#include "detection/run_scan.h"
+#include "detection/scan_error.h"
+#include "test_support.h"
+
+namespace telltale {
+namespace {
+
+using testing::RecordingSink;
+using testing::TempDir;
+
+TEST(ReadFileContent, ReadsExactlyTheFile) {
+  const TempDir dir;
+  const std::string bytes("a\0b\r\n\x1A" "end", 9);
+  const ScanFile file(dir.Write("f", bytes));
+  EXPECT_EQ(file.size(), bytes.size());
+  const FileContent content = ReadFileContent(file);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(content.data()), content.size()), bytes);
+}
+
+TEST(ReadFileContent, AFileThatShrinksAfterOpeningFails) {
+  const TempDir dir;
+  const std::string path = dir.Write("f", std::string(10000, 'x'));
+  const ScanFile file(path);
+  std::filesystem::resize_file(path, 100);
+  try {
+    (void)ReadFileContent(file);
+    FAIL() << "a short read was taken for the whole file";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), make_error_code(ScanErrc::kFileShrank));
+    EXPECT_EQ(std::string(e.what()), path + ": File shrank while it was being read");
+  }
+}
+
+TEST(ReadFileContent, AFileThatGrowsIsReadUpToItsSizeAtOpening) {
+  const TempDir dir;
+  const std::string path = dir.Write("f", "1234");
+  const ScanFile file(path);
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "\xFF\xDB", 2), 2);
+    ::close(fd);
+  }
+  EXPECT_EQ(ReadFileContent(file).size(), 4U);
+}
+
+TEST(ReadFileContent, LargeBuffersAreWholeAndZeroFilledWhereNotRead) {
+  const TempDir dir;
+  const std::string path = dir.Write("big", "");
+  constexpr std::size_t kSize = (std::size_t{9} << 20) + 5;  // past the huge-page threshold
+  std::filesystem::resize_file(path, kSize);
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "CDN", 3, kSize - 3), 3);
+    ::close(fd);
+  }
+  const FileContent content = ReadFileContent(ScanFile(path));
+  ASSERT_EQ(content.size(), kSize);
+  EXPECT_EQ(content.data()[0], 0);
+  EXPECT_EQ(content.data()[kSize - 1], 'N');
+  const auto findings = ScanContent(content);
+  ASSERT_EQ(findings.size(), 1U);
+  EXPECT_EQ(findings[0].position, kSize - 2);
+}
+
+// A sparse file of 4 GiB + 6 bytes: positions past both 2^31 and 2^32 must
+// come out true, in the whole-file Run and in the chunked scan alike.
+class HugeSparseFile : public ::testing::Test {
+ protected:
+  static constexpr std::uint64_t kFourGiB = std::uint64_t{1} << 32;
+
+  void SetUp() override {
+    path_ = dir_.Write("sparse", "");
+    const int fd = ::open(path_.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "\xFF\xDB", 2, (std::uint64_t{1} << 31) + 10), 2);
+    ASSERT_EQ(::pwrite(fd, "\xFF\xDB", 2, kFourGiB + 1), 2);
+    ASSERT_EQ(::pwrite(fd, "cdn", 3, kFourGiB + 3), 3);
+    ::close(fd);
+  }
+
+  TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(HugeSparseFile, RunReportsPositionsPastFourGiB) {
+  RecordingSink sink;
+  RunScan(path_, sink);
+  ASSERT_EQ(sink.texts.size(), 4U);
+  EXPECT_EQ(sink.texts[1],
+            "\r\nSteganography found at marker position 2147483659\r\nJPHide program detected!");
+  EXPECT_EQ(sink.texts[2],
+            "\r\nSteganography found at marker position 4294967298\r\nJPHide program detected!");
+  EXPECT_EQ(sink.texts[3],
+            "\r\nSteganography found at marker position 4294967300\r\nHiderman program detected!");
+}
+
+TEST_F(HugeSparseFile, ChunkedScanReportsTheSamePositions) {
+  const ScanFile file(path_);
+  ChunkScanner scanner;
+  std::vector<Position> positions;
+  for (std::uint64_t offset = 0; offset < file.size();) {
+    const auto buffer = scanner.Buffer();
+    const std::size_t got = file.ReadAt(offset, buffer.data(), buffer.size());
+    ASSERT_GT(got, 0U);
+    scanner.Scan(got, [&](const ScanFinding& f) { positions.push_back(f.position); });
+    offset += got;
+  }
+  EXPECT_EQ(positions, (std::vector<Position>{2147483659ULL, 4294967298ULL, 4294967300ULL}));
+}
+
+}  // namespace
+}  // namespace telltale

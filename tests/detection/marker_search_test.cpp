@@ -1,0 +1,115 @@
+// The search primitive, and each vector version of it against the plain one.
+#include "detection/marker_search.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "detection/marker_pattern.h"
+#include "test_support.h"
+
+namespace telltale {
+namespace {
+
+using testing::AsBytes;
+
+TEST(FindMarker, ReturnsTheFirstOccurrenceAtOrAfterStart) {
+  const auto content = AsBytes("abCDNcdnCDN");
+  EXPECT_EQ(FindMarker(content, "CDN", 0, Comparison::kExact), 2U);
+  EXPECT_EQ(FindMarker(content, "CDN", 3, Comparison::kExact), 8U);
+  EXPECT_EQ(FindMarker(content, "CDN", 3, Comparison::kIgnoreCase), 5U);
+  EXPECT_EQ(FindMarker(content, "CDN", 9, Comparison::kExact), kNotFound);
+  EXPECT_EQ(FindMarker(content, "CDN", 100, Comparison::kExact), kNotFound);
+}
+
+TEST(FindMarker, BeforeStopsAtStartsNotEnds) {
+  const auto content = AsBytes("xxCDN");
+  EXPECT_EQ(FindMarkerBefore(content, "CDN", 0, 3, Comparison::kExact), 2U);
+  EXPECT_EQ(FindMarkerBefore(content, "CDN", 0, 2, Comparison::kExact), kNotFound);
+}
+
+TEST(FindMarker, MarkersOutsideTheVectorSizesStillWork) {
+  const auto content = AsBytes("one two three");
+  EXPECT_EQ(FindMarker(content, "three", 0, Comparison::kExact), 8U);
+  EXPECT_EQ(FindMarker(content, "TWO", 0, Comparison::kIgnoreCase), 4U);
+  EXPECT_EQ(FindMarker(content, "o", 3, Comparison::kExact), 6U);
+}
+
+TEST(MatchesAt, NeverReadsPastTheEnd) {
+  const auto content = AsBytes("xCD");
+  EXPECT_FALSE(MatchesAt(content, 1, "CDN", Comparison::kExact));
+  EXPECT_FALSE(MatchesAt(content, 5, "CDN", Comparison::kExact));
+  EXPECT_TRUE(MatchesAt(content, 1, "cd", Comparison::kIgnoreCase));
+}
+
+using Kernel = std::size_t (*)(const unsigned char*, std::size_t, std::size_t,
+                               const MarkerPattern&);
+
+struct NamedKernel {
+  const char* name;
+  Kernel find;
+  bool available;
+};
+
+std::vector<NamedKernel> Kernels() {
+  std::vector<NamedKernel> kernels{{"portable", simd::FindPortable, true}};
+#if defined(__x86_64__)
+  kernels.push_back({"sse2", simd::FindSse2, true});
+  kernels.push_back({"avx2", simd::FindAvx2, __builtin_cpu_supports("avx2") != 0});
+#endif
+  return kernels;
+}
+
+TEST(SearchKernels, AgreeWithThePlainSearchEverywhere) {
+  const std::string_view markers[] = {"\xFF\xDB", "CDN", "c"};
+  for (const NamedKernel& kernel : Kernels()) {
+    if (!kernel.available) {
+      continue;
+    }
+    std::uint32_t seed = 7;
+    for (const std::string_view alphabet : {"cdnCDN\xFF\xDB", "\xFF\xDB\xFF"}) {
+      const std::string text = testing::RandomText(3000, alphabet, seed++);
+      const Bytes content = AsBytes(text);
+      for (const std::string_view marker : markers) {
+        for (const Comparison comparison : {Comparison::kExact, Comparison::kIgnoreCase}) {
+          const MarkerPattern pattern = MakeMarkerPattern(marker, comparison);
+          const std::size_t fits = content.size() - marker.size() + 1;
+          // Every start, and stops that cut the vector loops short.
+          for (std::size_t start = 0; start < 200; ++start) {
+            for (const std::size_t stop : {fits, start + 1, start + 17, start + 70}) {
+              const std::size_t bounded = std::min(stop, fits);
+              std::size_t expected = FindMarkerReference(content, marker, start, comparison);
+              if (expected >= bounded) {
+                expected = bounded;
+              }
+              ASSERT_EQ(kernel.find(content.data(), start, bounded, pattern), expected)
+                  << kernel.name << " marker size " << marker.size() << " start " << start
+                  << " stop " << bounded;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(SearchKernels, ReadNothingPastTheLastStartThatFits) {
+  // A buffer that ends exactly where a marker could last start: under
+  // AddressSanitizer, any read past it fails the test.
+  for (const NamedKernel& kernel : Kernels()) {
+    if (!kernel.available) {
+      continue;
+    }
+    for (std::size_t size = 3; size < 150; ++size) {
+      std::vector<unsigned char> bytes(size, 'C');
+      const MarkerPattern pattern = MakeMarkerPattern("CDN", Comparison::kExact);
+      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern), size - 2) << kernel.name;
+      bytes[size - 2] = 'D';
+      bytes[size - 1] = 'N';
+      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern), size - 3) << kernel.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace telltale

@@ -1,0 +1,47 @@
+// Helpers shared by the detection tests: byte buffers and temporary files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "detection/marker_search.h"
+#include "detection/results_sink.h"
+#include "detection/scan_content.h"
+
+namespace telltale::testing {
+
+inline Bytes AsBytes(std::string_view text) {
+  return {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
+}
+
+// "JPHide@1" style descriptions, so that a failing comparison reads well.
+std::vector<std::string> Describe(const std::vector<ScanFinding>& findings);
+
+// Random bytes drawn mostly from `alphabet`, seeded for repeatability.
+std::string RandomText(std::size_t size, std::string_view alphabet, std::uint32_t seed);
+
+// A directory removed with everything in it when the test ends.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+  std::string Write(const std::string& name, std::string_view content) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Keeps every text it is given.
+class RecordingSink : public ResultsSink {
+ public:
+  void SetText(std::string_view text) override { texts.emplace_back(text); }
+  std::vector<std::string> texts;
+};
+
+}  // namespace telltale::testing
