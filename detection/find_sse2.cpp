@@ -8,20 +8,23 @@ namespace {
 
 struct Sse2 {
   using V = __m128i;
+  using M = __m128i;
   static constexpr std::size_t kWidth = 16;
   static V Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
   static V Splat(unsigned char c) { return _mm_set1_epi8(static_cast<char>(c)); }
-  static V Equal(V a, V b) { return _mm_cmpeq_epi8(a, b); }
-  static V And(V a, V b) { return _mm_and_si128(a, b); }
-  static V Or(V a, V b) { return _mm_or_si128(a, b); }
-  static std::uint64_t Mask(V v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
+  static M None() { return _mm_setzero_si128(); }
+  static M Equal(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  static M And(M a, M b) { return _mm_and_si128(a, b); }
+  static M Or(M a, M b) { return _mm_or_si128(a, b); }
+  static bool Any(M m) { return _mm_movemask_epi8(m) != 0; }
+  static std::uint64_t Bits(M m) { return static_cast<std::uint32_t>(_mm_movemask_epi8(m)); }
 };
 
 }  // namespace
 
 std::size_t FindSse2(const unsigned char* data, std::size_t start, std::size_t stop,
-                     const MarkerPattern& pattern) {
-  return FindAnyLength<Sse2>(data, start, stop, pattern);
+                     const MarkerPattern& find, const MarkerPattern* watch, bool* watched) {
+  return FindAnyLength<Sse2>(data, start, stop, find, watch, watched);
 }
 
 }  // namespace telltale::simd

@@ -24,17 +24,27 @@ MarkerPattern MakeMarkerPattern(std::string_view marker, Comparison comparison);
 
 namespace simd {
 
-// Each returns the first offset i in [start, stop) at which the pattern
-// matches data[i .. i+length), or stop when there is none. The caller
-// guarantees that data holds at least stop + length - 1 bytes.
+// Each returns the first offset i in [start, stop) at which `find` matches
+// data[i .. i+length), or stop when there is none. With a `watch` pattern it
+// also sets *watched when that pattern starts anywhere in [start, i] (and
+// possibly a little beyond): a cheap look at a second marker during the same
+// pass. The caller guarantees that data holds stop + L - 1 bytes, L being
+// the longer pattern's length.
+using FindKernel = std::size_t (*)(const unsigned char* data, std::size_t start,
+                                   std::size_t stop, const MarkerPattern& find,
+                                   const MarkerPattern* watch, bool* watched);
+
 std::size_t FindPortable(const unsigned char* data, std::size_t start, std::size_t stop,
-                         const MarkerPattern& pattern);
+                         const MarkerPattern& find, const MarkerPattern* watch, bool* watched);
 #if defined(__x86_64__)
 std::size_t FindSse2(const unsigned char* data, std::size_t start, std::size_t stop,
-                     const MarkerPattern& pattern);
+                     const MarkerPattern& find, const MarkerPattern* watch, bool* watched);
 std::size_t FindAvx2(const unsigned char* data, std::size_t start, std::size_t stop,
-                     const MarkerPattern& pattern);
+                     const MarkerPattern& find, const MarkerPattern* watch, bool* watched);
 #endif
+
+// The fastest kernel this processor runs, chosen once.
+FindKernel BestKernel();
 
 }  // namespace simd
 }  // namespace telltale

@@ -15,10 +15,7 @@ bool SameUnder(unsigned char a, unsigned char b, Comparison comparison) {
   return comparison == Comparison::kIgnoreCase ? ToLowerAscii(a) == ToLowerAscii(b) : a == b;
 }
 
-using FindKernel = std::size_t (*)(const unsigned char*, std::size_t, std::size_t,
-                                   const MarkerPattern&);
-
-FindKernel ChooseKernel() {
+simd::FindKernel ChooseKernel() {
 #if defined(__x86_64__)
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) {
@@ -29,8 +26,6 @@ FindKernel ChooseKernel() {
   return simd::FindPortable;
 #endif
 }
-
-const FindKernel kFindKernel = ChooseKernel();
 
 }  // namespace
 
@@ -46,18 +41,36 @@ MarkerPattern MakeMarkerPattern(std::string_view marker, Comparison comparison) 
   return pattern;
 }
 
-std::size_t simd::FindPortable(const unsigned char* data, std::size_t start, std::size_t stop,
-                               const MarkerPattern& pattern) {
-  for (std::size_t i = start; i < stop; ++i) {
-    std::size_t k = 0;
-    while (k < pattern.length && (data[i + k] | pattern.fold[k]) == pattern.value[k]) {
-      ++k;
+namespace {
+
+bool MatchesPattern(const unsigned char* at, const MarkerPattern& pattern) {
+  for (std::size_t k = 0; k < pattern.length; ++k) {
+    if ((at[k] | pattern.fold[k]) != pattern.value[k]) {
+      return false;
     }
-    if (k == pattern.length) {
+  }
+  return true;
+}
+
+}  // namespace
+
+std::size_t simd::FindPortable(const unsigned char* data, std::size_t start, std::size_t stop,
+                               const MarkerPattern& find, const MarkerPattern* watch,
+                               bool* watched) {
+  for (std::size_t i = start; i < stop; ++i) {
+    if (watch != nullptr && MatchesPattern(data + i, *watch)) {
+      *watched = true;
+    }
+    if (MatchesPattern(data + i, find)) {
       return i;
     }
   }
   return stop;
+}
+
+simd::FindKernel simd::BestKernel() {
+  static const FindKernel kernel = ChooseKernel();
+  return kernel;
 }
 
 bool MatchesAt(Bytes content, std::size_t offset, std::string_view marker,
@@ -102,7 +115,8 @@ std::size_t FindMarkerBefore(Bytes content, std::string_view marker, std::size_t
     return kNotFound;
   }
   const MarkerPattern pattern = MakeMarkerPattern(marker, comparison);
-  const std::size_t found = kFindKernel(content.data(), start, stop, pattern);
+  const std::size_t found =
+      simd::BestKernel()(content.data(), start, stop, pattern, nullptr, nullptr);
   return found == stop ? kNotFound : found;
 }
 

@@ -30,4 +30,14 @@ inline constexpr std::array<SignatureRule, 2> kSignatureTable{{
      "Hiderman program detected!"},
 }};
 
+constexpr bool MarkersFitTheSearch() {
+  for (const SignatureRule& rule : kSignatureTable) {
+    if (rule.marker.empty() || rule.marker.size() > kMaxMarkerLength) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(MarkersFitTheSearch(), "every marker must be 1 to kMaxMarkerLength bytes");
+
 }  // namespace telltale

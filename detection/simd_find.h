@@ -1,6 +1,7 @@
-// The vector search loop, written once and compiled once per instruction set
-// (find_sse2.cpp, find_avx2.cpp). Everything here has internal linkage so that
-// no copy built for one instruction set can be picked for another.
+// The vector search loops, written once and compiled once per instruction set
+// (find_sse2.cpp, find_avx2.cpp). Everything here has
+// internal linkage so that no copy built for one instruction set can be
+// picked for another.
 #pragma once
 
 #include <cstddef>
@@ -21,61 +22,144 @@ bool MatchesHere(const unsigned char* at, const MarkerPattern& p) {
   return true;
 }
 
-// Ops: a vector type V of kWidth bytes with Load, Splat, Equal, And, Or and
-// Mask (one bit a byte, lowest byte first).
-template <class Ops, std::size_t L>
-std::size_t FindWith(const unsigned char* data, std::size_t i, std::size_t stop,
-                     const MarkerPattern& p) {
-  using V = typename Ops::V;
-  constexpr std::size_t kWidth = Ops::kWidth;
-  constexpr std::size_t kUnroll = 64 / kWidth;
-  V value[L];
-  V fold[L];
-  for (std::size_t k = 0; k < L; ++k) {
-    value[k] = Ops::Splat(p.value[k]);
-    fold[k] = Ops::Splat(p.fold[k]);
+// A pattern's bytes spread over whole vectors. Folded: whether any byte is
+// compared ignoring case; exact patterns skip the OR.
+template <class Ops, std::size_t L, bool Folded>
+struct Splatted {
+  typename Ops::V value[L];
+  typename Ops::V fold[L];
+
+  explicit Splatted(const MarkerPattern& p) {
+    for (std::size_t k = 0; k < L; ++k) {
+      value[k] = Ops::Splat(p.value[k]);
+      fold[k] = Ops::Splat(p.fold[k]);
+    }
   }
-  // Bit j is set when the marker matches at at + j.
-  auto mask_at = [&](const unsigned char* at) -> std::uint64_t {
-    V hit = Ops::Equal(Ops::Or(Ops::Load(at), fold[0]), value[0]);
+
+  // Hits where the pattern starts, given the vectors loaded at +0, +1, ...
+  typename Ops::M Match(const typename Ops::V* loaded) const {
+    typename Ops::M hit = Compare(loaded[0], 0);
     for (std::size_t k = 1; k < L; ++k) {
-      hit = Ops::And(hit, Ops::Equal(Ops::Or(Ops::Load(at + k), fold[k]), value[k]));
+      hit = Ops::And(hit, Compare(loaded[k], k));
     }
-    return Ops::Mask(hit);
-  };
-  for (; i + 64 <= stop; i += 64) {
-    std::uint64_t hits = 0;
-    for (std::size_t u = 0; u < kUnroll; ++u) {
-      hits |= mask_at(data + i + u * kWidth) << (u * kWidth);
-    }
-    if (hits != 0) {
-      return i + static_cast<std::size_t>(__builtin_ctzll(hits));
+    return hit;
+  }
+
+  typename Ops::M Compare(typename Ops::V loaded, std::size_t k) const {
+    if constexpr (Folded) {
+      return Ops::Equal(Ops::Or(loaded, fold[k]), value[k]);
+    } else {
+      return Ops::Equal(loaded, value[k]);
     }
   }
-  for (; i + kWidth <= stop; i += kWidth) {
-    if (const std::uint64_t hits = mask_at(data + i); hits != 0) {
-      return i + static_cast<std::size_t>(__builtin_ctzll(hits));
+};
+
+constexpr std::size_t kStride = 64;  // bytes per loop turn, whatever the vector width
+
+// Ops: a vector type V of kWidth bytes and a hit type M, with Load, Splat,
+// Equal, And, Or, Any and Bits (one bit a byte,
+// lowest byte first).
+//
+// Returns the first offset in [i, stop) where `find` starts, or stop. When a
+// `watch` pattern is given, also sets *watched if it starts anywhere in
+// [i, stop) up to the end of the 64-byte stretch where `find` was found; it
+// may be set for starts after that, never missed for starts before it.
+// data must hold stop + max(LF, LW) - 1 bytes.
+template <class Ops, std::size_t LF, std::size_t LW, bool FoldF, bool FoldW>
+std::size_t FindWith(const unsigned char* data, std::size_t i, std::size_t stop,
+                     const MarkerPattern& find, const MarkerPattern* watch, bool* watched) {
+  using V = typename Ops::V;
+  using M = typename Ops::M;
+  constexpr std::size_t kWidth = Ops::kWidth;
+  constexpr std::size_t kUnroll = kStride / kWidth;
+  constexpr std::size_t kLoads = LF > LW ? LF : LW;
+  const Splatted<Ops, LF, FoldF> find_v(find);
+  const Splatted<Ops, (LW > 0 ? LW : 1), FoldW> watch_v(watch != nullptr ? *watch : find);
+  M seen = Ops::None();
+
+  for (; i + kStride <= stop; i += kStride) {
+    M hits[kUnroll];
+    M any = Ops::None();
+    for (std::size_t u = 0; u < kUnroll; ++u) {
+      V loaded[kLoads];
+      for (std::size_t k = 0; k < kLoads; ++k) {
+        loaded[k] = Ops::Load(data + i + u * kWidth + k);
+      }
+      hits[u] = find_v.Match(loaded);
+      any = Ops::Or(any, hits[u]);
+      if constexpr (LW > 0) {
+        seen = Ops::Or(seen, watch_v.Match(loaded));
+      }
     }
+    if (Ops::Any(any)) {
+      std::uint64_t bits = 0;
+      for (std::size_t u = 0; u < kUnroll; ++u) {
+        bits |= Ops::Bits(hits[u]) << (u * kWidth);
+      }
+      if constexpr (LW > 0) {
+        *watched = *watched || Ops::Any(seen);
+      }
+      return i + static_cast<std::size_t>(__builtin_ctzll(bits));
+    }
+  }
+  if constexpr (LW > 0) {
+    *watched = *watched || Ops::Any(seen);
   }
   for (; i < stop; ++i) {
-    if (MatchesHere<L>(data + i, p)) {
+    if constexpr (LW > 0) {
+      *watched = *watched || MatchesHere<LW>(data + i, *watch);
+    }
+    if (MatchesHere<LF>(data + i, find)) {
       return i;
     }
   }
   return stop;
 }
 
+bool IsFolded(const MarkerPattern& p) {
+  for (std::size_t k = 0; k < p.length; ++k) {
+    if (p.fold[k] != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+template <class Ops, std::size_t LF, bool FoldF>
+std::size_t FindWatching(const unsigned char* data, std::size_t start, std::size_t stop,
+                         const MarkerPattern& find, const MarkerPattern* watch, bool* watched) {
+  static_assert(kMaxMarkerLength == 3, "add a case for the new length");
+  if (watch == nullptr) {
+    return FindWith<Ops, LF, 0, FoldF, false>(data, start, stop, find, nullptr, nullptr);
+  }
+  const bool fold = IsFolded(*watch);
+  switch (watch->length) {
+    case 1:
+      return fold ? FindWith<Ops, LF, 1, FoldF, true>(data, start, stop, find, watch, watched)
+                  : FindWith<Ops, LF, 1, FoldF, false>(data, start, stop, find, watch, watched);
+    case 2:
+      return fold ? FindWith<Ops, LF, 2, FoldF, true>(data, start, stop, find, watch, watched)
+                  : FindWith<Ops, LF, 2, FoldF, false>(data, start, stop, find, watch, watched);
+    default:
+      return fold ? FindWith<Ops, LF, 3, FoldF, true>(data, start, stop, find, watch, watched)
+                  : FindWith<Ops, LF, 3, FoldF, false>(data, start, stop, find, watch, watched);
+  }
+}
+
 template <class Ops>
 std::size_t FindAnyLength(const unsigned char* data, std::size_t start, std::size_t stop,
-                          const MarkerPattern& p) {
-  static_assert(kMaxMarkerLength == 3, "add a case for the new length");
-  switch (p.length) {
+                          const MarkerPattern& find, const MarkerPattern* watch, bool* watched) {
+  const bool fold = IsFolded(find);
+  switch (find.length) {
     case 1:
-      return FindWith<Ops, 1>(data, start, stop, p);
+      return fold ? FindWatching<Ops, 1, true>(data, start, stop, find, watch, watched)
+                  : FindWatching<Ops, 1, false>(data, start, stop, find, watch, watched);
     case 2:
-      return FindWith<Ops, 2>(data, start, stop, p);
+      return fold ? FindWatching<Ops, 2, true>(data, start, stop, find, watch, watched)
+                  : FindWatching<Ops, 2, false>(data, start, stop, find, watch, watched);
     default:
-      return FindWith<Ops, 3>(data, start, stop, p);
+      return fold ? FindWatching<Ops, 3, true>(data, start, stop, find, watch, watched)
+                  : FindWatching<Ops, 3, false>(data, start, stop, find, watch, watched);
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "detection/marker_pattern.h"
@@ -42,12 +43,9 @@ TEST(MatchesAt, NeverReadsPastTheEnd) {
   EXPECT_TRUE(MatchesAt(content, 1, "cd", Comparison::kIgnoreCase));
 }
 
-using Kernel = std::size_t (*)(const unsigned char*, std::size_t, std::size_t,
-                               const MarkerPattern&);
-
 struct NamedKernel {
   const char* name;
-  Kernel find;
+  simd::FindKernel find;
   bool available;
 };
 
@@ -82,7 +80,7 @@ TEST(SearchKernels, AgreeWithThePlainSearchEverywhere) {
               if (expected >= bounded) {
                 expected = bounded;
               }
-              ASSERT_EQ(kernel.find(content.data(), start, bounded, pattern), expected)
+              ASSERT_EQ(kernel.find(content.data(), start, bounded, pattern, nullptr, nullptr), expected)
                   << kernel.name << " marker size " << marker.size() << " start " << start
                   << " stop " << bounded;
             }
@@ -103,10 +101,46 @@ TEST(SearchKernels, ReadNothingPastTheLastStartThatFits) {
     for (std::size_t size = 3; size < 150; ++size) {
       std::vector<unsigned char> bytes(size, 'C');
       const MarkerPattern pattern = MakeMarkerPattern("CDN", Comparison::kExact);
-      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern), size - 2) << kernel.name;
+      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern, nullptr, nullptr), size - 2) << kernel.name;
       bytes[size - 2] = 'D';
       bytes[size - 1] = 'N';
-      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern), size - 3) << kernel.name;
+      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern, nullptr, nullptr), size - 3) << kernel.name;
+    }
+  }
+}
+
+TEST(SearchKernels, WatchingNeverMissesASecondMarkerBeforeTheFirst) {
+  const MarkerPattern find = MakeMarkerPattern("\xFF\xDB", Comparison::kExact);
+  const MarkerPattern watch = MakeMarkerPattern("CDN", Comparison::kIgnoreCase);
+  for (const NamedKernel& kernel : Kernels()) {
+    if (!kernel.available) {
+      continue;
+    }
+    std::uint32_t seed = 40;
+    for (int round = 0; round < 300; ++round) {
+      // Sparse markers of both kinds, so that either may come first.
+      std::string text = testing::RandomText(700, "xyz", seed++);
+      std::mt19937 random(seed);
+      for (int k = 0; k < 2; ++k) {
+        text.replace(random() % 690, 2, "\xFF\xDB");
+        text.replace(random() % 690, 3, random() % 2 == 0 ? "cDn" : "CDN");
+      }
+      const Bytes content = AsBytes(text);
+      const std::size_t start = random() % 100;
+      const std::size_t stop = content.size() - 2;
+      bool watched = false;
+      const std::size_t found = kernel.find(content.data(), start, stop, find, &watch, &watched);
+      const std::size_t first_watch =
+          FindMarkerReference(content, "CDN", start, Comparison::kIgnoreCase);
+      ASSERT_EQ(found, std::min(stop, FindMarkerReference(content, "\xFF\xDB", start,
+                                                          Comparison::kExact)));
+      if (first_watch <= found) {
+        EXPECT_TRUE(watched) << kernel.name << " round " << round;
+      }
+      if (watched) {
+        // Seen at most one loop stretch past the find.
+        EXPECT_LT(first_watch, std::min(stop, found + 64)) << kernel.name << " round " << round;
+      }
     }
   }
 }
