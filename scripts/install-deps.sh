@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config python3
   # the window
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # tests and benchmarks

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds everything and runs every check: the test suite, the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded differential
+# fuzz run. Installs what it needs first. Usage: scripts/test.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+fuzz_seconds=${TELLTALE_FUZZ_SECONDS:-60}
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "Release build and tests"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+step "Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTELLTALE_SANITIZE=address,undefined -DTELLTALE_BENCH=OFF
+cmake --build build-sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-suppressions.txt \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+step "Differential fuzzing for ${fuzz_seconds} s"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTELLTALE_FUZZ=ON -DTELLTALE_SANITIZE=address,undefined \
+  -DTELLTALE_WINDOW=OFF -DTELLTALE_BENCH=OFF -DBUILD_TESTING=OFF
+cmake --build build-fuzz -j "$jobs" --target scan_fuzz
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+build-fuzz/fuzz/scan_fuzz -max_total_time="$fuzz_seconds" -max_len=4096 \
+  -print_final_stats=1 "$corpus"
+
+step "All checks passed"
