@@ -1,8 +1,7 @@
 // Scan throughput on 256 MiB buffers of several shapes, with glibc's memchr
 // over the random buffer as the yardstick, and a whole Run on a 1 GiB file.
-#include <unistd.h>
-
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -153,11 +152,21 @@ void BM_RunScan(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Memchr)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK_CAPTURE(BM_ScanContent, random, Shape::kRandom)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK_CAPTURE(BM_ScanContent, all_ff, Shape::kAllFF)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK_CAPTURE(BM_ScanContent, cdcd, Shape::kLowerCD)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK_CAPTURE(BM_ScanContent, CDCD, Shape::kUpperCD)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK_CAPTURE(BM_ScanContent, jpeg_like, Shape::kJpegLike)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ScanContent, random, Shape::kRandom)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ScanContent, all_ff, Shape::kAllFF)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ScanContent, cdcd, Shape::kLowerCD)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ScanContent, CDCD, Shape::kUpperCD)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ScanContent, jpeg_like, Shape::kJpegLike)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 BENCHMARK_CAPTURE(BM_ScanContent, dense_ffdb, Shape::kDenseFFDB)->Unit(benchmark::kMillisecond);
 #if defined(__x86_64__)
 BENCHMARK_CAPTURE(BM_Kernel, sse2, simd::FindSse2, true)->Unit(benchmark::kMillisecond);

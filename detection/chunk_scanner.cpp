@@ -14,7 +14,8 @@ constexpr std::size_t kCarry = kMaxMarkerLength - 1;
 
 }  // namespace
 
-ChunkScanner::ChunkScanner(std::size_t chunk_size) : buffer_(kCarry + std::max<std::size_t>(chunk_size, 1)) {}
+ChunkScanner::ChunkScanner(std::size_t chunk_size)
+    : buffer_(kCarry + std::max<std::size_t>(chunk_size, 1)) {}
 
 std::span<unsigned char> ChunkScanner::Buffer() {
   return {buffer_.data() + carried_, buffer_.size() - kCarry};

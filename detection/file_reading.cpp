@@ -83,7 +83,8 @@ ScanFile::~ScanFile() { ::close(fd_); }
 std::size_t ScanFile::ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t count) const {
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
+    const ssize_t got =
+        ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) {
         continue;

@@ -25,8 +25,7 @@ class ScanFile {
 
   // Reads up to `count` bytes at `offset`, retrying on EINTR and short reads;
   // returns fewer only at the end of the file. Throws std::system_error.
-  std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer,
-                     std::size_t count) const;
+  std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t count) const;
 
  private:
   std::string path_;

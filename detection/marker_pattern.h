@@ -30,9 +30,9 @@ namespace simd {
 // possibly a little beyond): a cheap look at a second marker during the same
 // pass. The caller guarantees that data holds stop + L - 1 bytes, L being
 // the longer pattern's length.
-using FindKernel = std::size_t (*)(const unsigned char* data, std::size_t start,
-                                   std::size_t stop, const MarkerPattern& find,
-                                   const MarkerPattern* watch, bool* watched);
+using FindKernel = std::size_t (*)(const unsigned char* data, std::size_t start, std::size_t stop,
+                                   const MarkerPattern& find, const MarkerPattern* watch,
+                                   bool* watched);
 
 std::size_t FindPortable(const unsigned char* data, std::size_t start, std::size_t stop,
                          const MarkerPattern& find, const MarkerPattern* watch, bool* watched);

@@ -73,8 +73,7 @@ simd::FindKernel simd::BestKernel() {
   return kernel;
 }
 
-bool MatchesAt(Bytes content, std::size_t offset, std::string_view marker,
-               Comparison comparison) {
+bool MatchesAt(Bytes content, std::size_t offset, std::string_view marker, Comparison comparison) {
   if (offset > content.size() || content.size() - offset < marker.size()) {
     return false;
   }

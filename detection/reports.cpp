@@ -1,9 +1,9 @@
 #include "detection/reports.h"
 
-#include "detection/report_builder.h"
-
 #include <charconv>
 #include <iterator>
+
+#include "detection/report_builder.h"
 
 namespace telltale {
 
@@ -23,7 +23,7 @@ std::string FormatSelectionReport(std::string_view path) {
 void AssignFindingReport(std::string& text, const ScanFinding& finding) {
   text.assign("\r\nSteganography found at marker position ");
   char digits[24];
-  const auto end = std::to_chars(std::begin(digits), std::end(digits), finding.position).ptr;
+  auto* const end = std::to_chars(std::begin(digits), std::end(digits), finding.position).ptr;
   text.append(digits, end);
   text.append("\r\n");
   text.append(finding.rule->tool_line);

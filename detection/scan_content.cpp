@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "detection/marker_pattern.h"
-
 #include "detection/rule_scan.h"
 
 namespace telltale {

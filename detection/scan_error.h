@@ -19,9 +19,7 @@ enum class ScanErrc {
 
 const std::error_category& ScanCategory();
 
-inline std::error_code make_error_code(ScanErrc e) {
-  return {static_cast<int>(e), ScanCategory()};
-}
+inline std::error_code make_error_code(ScanErrc e) { return {static_cast<int>(e), ScanCategory()}; }
 
 // A std::system_error whose what() reads "<path>: <description>".
 [[noreturn]] void ThrowScanError(std::error_code code, std::string_view path);

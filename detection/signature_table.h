@@ -12,11 +12,11 @@ enum class Comparison {
 };
 
 struct SignatureRule {
-  std::string_view tool;      // short name, as scripts see it: "JPHide"
-  std::string_view marker;    // raw bytes, non-empty, at most kMaxMarkerLength long
-  Comparison first_search;    // the comparison until the first occurrence is found
-  Comparison later_searches;  // the comparison for every search after that
-  std::string_view tool_line; // the last line of every report for this rule
+  std::string_view tool;       // short name, as scripts see it: "JPHide"
+  std::string_view marker;     // raw bytes, non-empty, at most kMaxMarkerLength long
+  Comparison first_search;     // the comparison until the first occurrence is found
+  Comparison later_searches;   // the comparison for every search after that
+  std::string_view tool_line;  // the last line of every report for this rule
 };
 
 inline constexpr std::size_t kMaxMarkerLength = 3;
@@ -24,10 +24,8 @@ inline constexpr std::size_t kMaxMarkerLength = 3;
 // Rules are applied in this order: every JPHide finding is reported before any
 // Hiderman finding. Hiderman's first search ignores case, its later ones do not.
 inline constexpr std::array<SignatureRule, 2> kSignatureTable{{
-    {"JPHide", "\xFF\xDB", Comparison::kExact, Comparison::kExact,
-     "JPHide program detected!"},
-    {"Hiderman", "CDN", Comparison::kIgnoreCase, Comparison::kExact,
-     "Hiderman program detected!"},
+    {"JPHide", "\xFF\xDB", Comparison::kExact, Comparison::kExact, "JPHide program detected!"},
+    {"Hiderman", "CDN", Comparison::kIgnoreCase, Comparison::kExact, "Hiderman program detected!"},
 }};
 
 constexpr bool MarkersFitTheSearch() {

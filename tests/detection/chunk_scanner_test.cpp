@@ -29,9 +29,8 @@ std::vector<ScanFinding> ScanInChunks(std::string_view content, std::size_t chun
     offset += count;
   }
   EXPECT_EQ(scanner.bytes_scanned(), content.size());
-  std::stable_sort(found.begin(), found.end(), [](const ScanFinding& a, const ScanFinding& b) {
-    return a.rule < b.rule;
-  });
+  std::stable_sort(found.begin(), found.end(),
+                   [](const ScanFinding& a, const ScanFinding& b) { return a.rule < b.rule; });
   return found;
 }
 

@@ -2,9 +2,8 @@
 #include "detection/file_reading.h"
 
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -22,7 +21,10 @@ using testing::TempDir;
 
 TEST(ReadFileContent, ReadsExactlyTheFile) {
   const TempDir dir;
-  const std::string bytes("a\0b\r\n\x1A" "end", 9);
+  const std::string bytes(
+      "a\0b\r\n\x1A"
+      "end",
+      9);
   const ScanFile file(dir.Write("f", bytes));
   EXPECT_EQ(file.size(), bytes.size());
   const FileContent content = ReadFileContent(file);

@@ -80,7 +80,8 @@ TEST(SearchKernels, AgreeWithThePlainSearchEverywhere) {
               if (expected >= bounded) {
                 expected = bounded;
               }
-              ASSERT_EQ(kernel.find(content.data(), start, bounded, pattern, nullptr, nullptr), expected)
+              ASSERT_EQ(kernel.find(content.data(), start, bounded, pattern, nullptr, nullptr),
+                        expected)
                   << kernel.name << " marker size " << marker.size() << " start " << start
                   << " stop " << bounded;
             }
@@ -101,10 +102,12 @@ TEST(SearchKernels, ReadNothingPastTheLastStartThatFits) {
     for (std::size_t size = 3; size < 150; ++size) {
       std::vector<unsigned char> bytes(size, 'C');
       const MarkerPattern pattern = MakeMarkerPattern("CDN", Comparison::kExact);
-      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern, nullptr, nullptr), size - 2) << kernel.name;
+      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern, nullptr, nullptr), size - 2)
+          << kernel.name;
       bytes[size - 2] = 'D';
       bytes[size - 1] = 'N';
-      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern, nullptr, nullptr), size - 3) << kernel.name;
+      EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern, nullptr, nullptr), size - 3)
+          << kernel.name;
     }
   }
 }

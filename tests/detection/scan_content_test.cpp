@@ -67,8 +67,7 @@ TEST(ScanRules, LaterSearchRestartsOneByteAfterTheStart) {
 }
 
 TEST(ScanRules, AllJPHideFindingsComeBeforeAnyHiderman) {
-  EXPECT_EQ(Scan("CDN\xFF\xDB cdn \xFF\xDB"),
-            (Strings{"JPHide@4", "JPHide@11", "Hiderman@1"}));
+  EXPECT_EQ(Scan("CDN\xFF\xDB cdn \xFF\xDB"), (Strings{"JPHide@4", "JPHide@11", "Hiderman@1"}));
 }
 
 TEST(ScanRules, NulBytesAreOrdinaryContent) {
@@ -96,8 +95,8 @@ TEST(ScanRules, FindingsCarryTheirRuleRows) {
 // the places where that could go wrong, and compare with the plain scan.
 TEST(ScanAgreesWithReference, MarkersAcrossBlockAndVectorEdges) {
   constexpr std::size_t kBlock = 64 << 10;
-  for (const std::size_t edge : {std::size_t{16}, std::size_t{32}, std::size_t{64}, kBlock,
-                                 2 * kBlock}) {
+  for (const std::size_t edge :
+       {std::size_t{16}, std::size_t{32}, std::size_t{64}, kBlock, 2 * kBlock}) {
     for (std::size_t shift = 0; shift < 4; ++shift) {
       std::string content(2 * kBlock + 70, '.');
       const std::size_t at = edge - shift;
@@ -111,8 +110,8 @@ TEST(ScanAgreesWithReference, MarkersAcrossBlockAndVectorEdges) {
 }
 
 TEST(ScanAgreesWithReference, RandomContentsOfManyShapes) {
-  const std::string_view alphabets[] = {"cdnCDN\xFF\xDB", "\xFF\xDB", "cdCDnN", "CDN.",
-                                        "\xFF", "cd", "abc\0\xFF"};
+  const std::string_view alphabets[] = {"cdnCDN\xFF\xDB", "\xFF\xDB", "cdCDnN",   "CDN.",
+                                        "\xFF",           "cd",       "abc\0\xFF"};
   std::uint32_t seed = 1;
   for (const std::string_view alphabet : alphabets) {
     for (const std::size_t size : {0, 1, 2, 3, 15, 63, 64, 65, 200, 4099, 70000, 140000}) {
