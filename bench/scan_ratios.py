@@ -1,0 +1,37 @@
+#!/usr/bin/env python3
+"""Prints the scan's throughput as ratios taken within one benchmark run.
+
+Usage: scan_ratios.py RESULTS.json   (Google Benchmark's --benchmark_out)
+Exits 1 when a target is missed: the whole scan on random bytes at least half
+of memchr's throughput, and no adversarial buffer below half of that.
+"""
+import json
+import sys
+
+
+def main(path):
+    with open(path) as f:
+        runs = json.load(f)["benchmarks"]
+    rate = {}
+    for run in runs:
+        name = run["name"].split("/min_time")[0]
+        rate[name] = run["bytes_per_second"]
+    random = rate["BM_ScanContent/random"]
+    ok = True
+    ratio = random / rate["BM_Memchr"]
+    print(f"ScanContent random / memchr:      {ratio:5.2f}x (target >= 0.50)")
+    ok &= ratio >= 0.5
+    for shape in ("all_ff", "cdcd", "CDCD", "jpeg_like"):
+        r = rate[f"BM_ScanContent/{shape}"] / random
+        print(f"ScanContent {shape:9} / random:   {r:5.2f}x (target >= 0.50)")
+        ok &= r >= 0.5
+    dense = rate.get("BM_ScanContent/dense_ffdb")
+    if dense:
+        print(f"ScanContent dense_ffdb / random:  {dense / random:5.2f}x (bound by its findings)")
+    if "BM_RunScan" in rate:
+        print(f"RunScan 1 GiB file:               {rate['BM_RunScan'] / 2**30:5.2f} GiB/s")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))
