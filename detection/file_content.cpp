@@ -1,6 +1,7 @@
 #include "detection/file_content.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -19,11 +20,25 @@ constexpr std::size_t kHugePageThreshold = 2 * kHugePage;
   throw std::system_error(ENOMEM, std::generic_category(), "cannot hold the file in memory");
 }
 
+std::size_t PhysicalMemory() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long page_size = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) {
+    return SIZE_MAX;
+  }
+  return static_cast<std::size_t>(pages) * static_cast<std::size_t>(page_size);
+}
+
 }  // namespace
 
 FileContent::FileContent(std::size_t size) : size_(size) {
   if (size == 0) {
     return;
+  }
+  // Refused at once rather than left to the kernel, which may grant the
+  // mapping and kill the program once the pages are filled.
+  if (size > PhysicalMemory()) {
+    ThrowNoMemory();
   }
   const bool huge = size >= kHugePageThreshold;
   // Over-map by one huge page so that the buffer can start on a huge-page

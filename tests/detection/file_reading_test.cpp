@@ -78,6 +78,20 @@ TEST(ReadFileContent, LargeBuffersAreWholeAndZeroFilledWhereNotRead) {
   EXPECT_EQ(findings[0].position, kSize - 2);
 }
 
+TEST(ReadFileContent, AFileLargerThanMemoryFailsCleanly) {
+  const TempDir dir;
+  const std::string path = dir.Write("vast", "");
+  std::filesystem::resize_file(path, std::uintmax_t{1} << 42);  // 4 TiB, sparse
+  const ScanFile file(path);
+  try {
+    (void)ReadFileContent(file);
+    FAIL() << "a 4 TiB file was taken into memory";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), std::errc::not_enough_memory);
+    EXPECT_EQ(std::string(e.what()), path + ": Cannot allocate memory");
+  }
+}
+
 // A sparse file of 4 GiB + 6 bytes: positions past both 2^31 and 2^32 must
 // come out true, in the whole-file Run and in the chunked scan alike.
 class HugeSparseFile : public ::testing::Test {
