@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "detection/chunk_scanner.h"
@@ -90,6 +92,32 @@ TEST(ReadFileContent, AFileLargerThanMemoryFailsCleanly) {
     EXPECT_EQ(e.code(), std::errc::not_enough_memory);
     EXPECT_EQ(std::string(e.what()), path + ": Cannot allocate memory");
   }
+}
+
+// Raw disk images are scanned through their block device, whose size comes
+// from seeking to its end. Needs root and a free loop device.
+TEST(ReadFileContent, BlockDevicesAreReadToTheirEnd) {
+  const TempDir dir;
+  std::string image(1 << 20, '\0');
+  image.replace(5000, 2, "\xFF\xDB");
+  const std::string path = dir.Write("disk.img", image);
+  FILE* attach = ::popen(("losetup -f --show " + path + " 2>/dev/null").c_str(), "r");
+  char device[64] = {};
+  const bool attached = attach != nullptr && std::fgets(device, sizeof device, attach) != nullptr;
+  if (attach != nullptr) {
+    ::pclose(attach);
+  }
+  if (!attached) {
+    GTEST_SKIP() << "no loop device available here";
+  }
+  std::string name(device);
+  name.erase(name.find_last_not_of('\n') + 1);
+  RecordingSink sink;
+  RunScan(name, sink);
+  (void)std::system(("losetup -d " + name).c_str());
+  ASSERT_EQ(sink.texts.size(), 2U);
+  EXPECT_EQ(sink.texts[1],
+            "\r\nSteganography found at marker position 5001\r\nJPHide program detected!");
 }
 
 // A sparse file of 4 GiB + 6 bytes: positions past both 2^31 and 2^32 must
