@@ -15,7 +15,7 @@ packages=(
   # static checks
   clang-format clang-tidy cppcheck
   # window tests and screenshots on a headless machine
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
   # the Windows version resource is checked with windres
   binutils-mingw-w64-x86-64
   # comparison benchmarks for the command-line scanner

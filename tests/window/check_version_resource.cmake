@@ -1,0 +1,31 @@
+# Compiles the Windows resource script, reads the result back and checks the
+# version record: cmake -DWINDRES=... -DRC=... -DWORK=... -P this file.
+get_filename_component(rc_dir ${RC} DIRECTORY)
+set(res ${WORK}/telltale_version.res)
+# windres needs a C preprocessor; the host's serves, as the script includes
+# no Windows headers.
+execute_process(
+  COMMAND ${WINDRES} --preprocessor=cpp -I ${rc_dir} -i ${RC} -O res -o ${res}
+  RESULT_VARIABLE compiled)
+if(NOT compiled EQUAL 0)
+  message(FATAL_ERROR "windres could not compile ${RC}")
+endif()
+execute_process(COMMAND ${WINDRES} -i ${res} -O rc OUTPUT_VARIABLE decompiled RESULT_VARIABLE read)
+if(NOT read EQUAL 0)
+  message(FATAL_ERROR "windres could not read back ${res}")
+endif()
+
+foreach(expected
+    "FILEVERSION 1, 0, 0, 0"
+    "PRODUCTVERSION 1, 0, 0, 0"
+    "BLOCK \"040904B0\""
+    "VALUE \"FileVersion\", \"1.00\""
+    "VALUE \"ProductVersion\", \"1.00\""
+    "VALUE \"ProductName\", \"Telltale\""
+    "VALUE \"Translation\", 0x409, 1200"
+    "RT_GROUP_ICON")
+  string(FIND "${decompiled}" "${expected}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the version record lacks ${expected}:\n${decompiled}")
+  endif()
+endforeach()

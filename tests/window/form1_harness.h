@@ -1,0 +1,82 @@
+// A Form1 whose Open dialog and failure box are stand-ins, so that tests can
+// press Run without anybody at the screen.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "window/form1.h"
+
+namespace telltale::testing {
+
+class Form1Harness {
+ public:
+  Form1Harness()
+      : form([this](QWidget& parent) { return Choose(parent); },
+             [this](QWidget& parent, const RunFailure& failure) { Report(parent, failure); }) {}
+
+  // Shows the window and waits until it has the keyboard.
+  bool ShowActive() {
+    form.show();
+    form.activateWindow();
+    return QTest::qWaitForWindowActive(&form);
+  }
+
+  // The answer of the next dialog: a path, or nullopt for Cancel.
+  void AnswerDialog(std::optional<QString> answer) { answers.push_back(std::move(answer)); }
+
+  // A file in a directory of its own, removed with the harness.
+  QString WriteFile(const QString& name, const QByteArray& content) const {
+    const QString path = QDir(directory.path()).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+      qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+  }
+
+  [[nodiscard]] QPushButton* Run() const { return form.findChild<QPushButton*>("cmdTest"); }
+  [[nodiscard]] QPlainTextEdit* Results() const {
+    return form.findChild<QPlainTextEdit*>("txtResults");
+  }
+  [[nodiscard]] QLineEdit* Line(const char* name) const { return form.findChild<QLineEdit*>(name); }
+
+  QTemporaryDir directory;
+  Form1 form;
+  std::deque<std::optional<QString>> answers;
+  int dialogs_shown = 0;
+  std::vector<RunFailure> failures;
+  // Whether the busy cursor was still up when the failure box was shown.
+  bool busy_during_report = false;
+
+ private:
+  std::optional<QString> Choose(QWidget& parent) {
+    ++dialogs_shown;
+    if (&parent != &form || answers.empty()) {
+      qFatal("a dialog nobody expected");
+    }
+    std::optional<QString> answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+
+  void Report(QWidget& parent, const RunFailure& failure) {
+    if (&parent != &form) {
+      qFatal("a failure box without the window as parent");
+    }
+    busy_during_report = QGuiApplication::overrideCursor() != nullptr;
+    failures.push_back(failure);
+  }
+};
+
+}  // namespace telltale::testing

@@ -1,0 +1,13 @@
+// The modal message box that reports a failed Run.
+#pragma once
+
+#include <QWidget>
+
+#include "window/run_failure.h"
+
+namespace telltale {
+
+// Returns when the user has dismissed the box.
+void ShowFailureBox(QWidget& parent, const RunFailure& failure);
+
+}  // namespace telltale

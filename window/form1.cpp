@@ -1,0 +1,168 @@
+#include "window/form1.h"
+
+#include <QFile>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRect>
+#include <new>
+#include <system_error>
+#include <utility>
+
+#include "detection/run_scan.h"
+#include "window/busy_cursor.h"
+#include "window/failure_box.h"
+#include "window/open_dialog.h"
+#include "window/results_box_sink.h"
+
+namespace telltale {
+namespace {
+
+// The layout is given in twips; at 96 dots per inch a pixel is 15 twips, and
+// Qt scales device-independent pixels for other densities.
+constexpr int kTwipsPerPixel = 15;
+// The layout was drawn for 8-point text; larger text would not fit its boxes.
+constexpr qreal kLargestPointSize = 8.0;
+
+consteval int Pixels(int twips) {
+  if (twips % kTwipsPerPixel != 0) {
+    throw "the layout must fall on whole pixels";
+  }
+  return twips / kTwipsPerPixel;
+}
+
+consteval QRect TwipsRect(int left, int top, int width, int height) {
+  return {Pixels(left), Pixels(top), Pixels(width), Pixels(height)};
+}
+
+const QString kInstructions = QStringLiteral(
+    "Choose a file to interogate. Run will allow you to choose your file and identify a hidden "
+    "message.");
+const QString kBanner = QStringLiteral(u"Telltale 2.0 \u00A9 2026 Telltale authors");
+const QString kLogoNotice = QStringLiteral(u"Logo \u00A9 2026 Telltale authors");
+const QString kCredit = QStringLiteral("https://telltale.example.org");
+
+// One line of text, drawn from the box's top edge and without a frame, so
+// that boxes stacked closer than their own height still read as lines.
+QLineEdit* MakeInfoLine(QWidget& parent, const QString& name, const QString& text,
+                        const QRect& geometry) {
+  auto* line = new QLineEdit(text, &parent);
+  line->setObjectName(name);
+  line->setFrame(false);
+  line->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  line->setCursorPosition(0);
+  line->setGeometry(geometry);
+  return line;
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : Form1(nullptr, nullptr, parent) {}
+
+Form1::Form1(ChooseFile choose_file, ReportFailure report_failure, QWidget* parent)
+    : QWidget(parent),
+      cdlTest_(choose_file ? std::move(choose_file) : ChooseFile(ShowOpenDialog)),
+      report_failure_(report_failure ? std::move(report_failure) : ReportFailure(ShowFailureBox)) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Form1"));
+  setFixedSize(Pixels(9165), Pixels(7020));
+  // The window takes the colour text boxes have, not the dialog colour.
+  setBackgroundRole(QPalette::Base);
+  setAutoFillBackground(true);
+  if (QFont text_font = font(); text_font.pointSizeF() > kLargestPointSize) {
+    text_font.setPointSizeF(kLargestPointSize);
+    setFont(text_font);
+  }
+
+  CreateControls();
+  SetTabOrder();
+  cmdTest_->setFocus();
+
+  connect(cmdTest_, &QPushButton::clicked, this, &Form1::OnRunClicked);
+  // Connected after the notice is in place: putting it there is no edit.
+  connect(Text3_, &QLineEdit::textChanged, this, &Form1::OnLogoNoticeChanged);
+}
+
+void Form1::CreateControls() {
+  Label1_ = new QLabel(kInstructions, this);
+  Label1_->setObjectName(QStringLiteral("Label1"));
+  Label1_->setWordWrap(true);
+  Label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Label1_->setGeometry(TwipsRect(720, 360, 2175, 975));
+
+  cmdTest_ = new QPushButton(QStringLiteral("&Run"), this);
+  cmdTest_->setObjectName(QStringLiteral("cmdTest"));
+  // Outside a dialog a push button ignores Enter and Return; as an
+  // auto-default button it takes them while it has the focus. It is never
+  // the window's default button.
+  cmdTest_->setAutoDefault(true);
+  cmdTest_->setDefault(false);
+  cmdTest_->setGeometry(TwipsRect(3600, 360, 1095, 855));
+
+  txtResults_ = new QPlainTextEdit(this);
+  txtResults_->setObjectName(QStringLiteral("txtResults"));
+  txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  txtResults_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  txtResults_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  txtResults_->setWordWrapMode(QTextOption::WordWrap);
+  // Tab moves on to the next control, as in every other box of the window.
+  txtResults_->setTabChangesFocus(true);
+  txtResults_->setGeometry(TwipsRect(840, 1920, 3855, 2295));
+
+  // Created in this order so that each line's box lies over the bottom of
+  // the one above it, which keeps every line's text uncovered.
+  Text1_ = MakeInfoLine(*this, QStringLiteral("Text1"), kBanner, TwipsRect(1800, 4920, 3015, 375));
+  Text3_ =
+      MakeInfoLine(*this, QStringLiteral("Text3"), kLogoNotice, TwipsRect(1800, 5160, 3015, 255));
+  Text2_ = MakeInfoLine(*this, QStringLiteral("Text2"), kCredit, TwipsRect(1800, 5400, 2775, 375));
+
+  Image1_ = new QLabel(this);
+  Image1_->setObjectName(QStringLiteral("Image1"));
+  Image1_->setPixmap(QPixmap(QStringLiteral(":/telltale/logo.bmp")));
+  Image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Image1_->setScaledContents(false);
+  Image1_->setGeometry(TwipsRect(360, 4920, 1185, 1710));
+}
+
+void Form1::SetTabOrder() {
+  QWidget::setTabOrder(cmdTest_, Text1_);
+  QWidget::setTabOrder(Text1_, Text2_);
+  QWidget::setTabOrder(Text2_, txtResults_);
+  QWidget::setTabOrder(txtResults_, Text3_);
+}
+
+void Form1::OnRunClicked() {
+  const std::optional<QString> path = cdlTest_(*this);
+  if (!path) {
+    return;
+  }
+
+  std::optional<RunFailure> failure;
+  {
+    const BusyCursor busy;
+    ResultsBoxSink sink(*txtResults_);
+    try {
+      RunScan(QFile::encodeName(*path).toStdString(), sink);
+    } catch (const std::system_error& e) {
+      failure = RunFailure{*path, e.code().value(), QString::fromLocal8Bit(e.code().message())};
+    } catch (const std::bad_alloc&) {
+      const std::error_code code = std::make_error_code(std::errc::not_enough_memory);
+      failure = RunFailure{*path, code.value(), QString::fromLocal8Bit(code.message())};
+    }
+    sink.Show();
+  }
+  if (failure) {
+    txtResults_->setPlainText(failure->ResultsText());
+    report_failure_(*this, *failure);
+  }
+}
+
+void Form1::OnLogoNoticeChanged() {
+  // Emptying an empty box changes nothing, so this ends after one more call.
+  Text3_->clear();
+}
+
+}  // namespace telltale

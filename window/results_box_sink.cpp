@@ -1,0 +1,24 @@
+#include "window/results_box_sink.h"
+
+#include <QByteArray>
+#include <QFile>
+
+namespace telltale {
+
+void ResultsBoxSink::Show() {
+  if (has_text_) {
+    box_.setPlainText(DisplayText(text_));
+  }
+}
+
+QString ResultsBoxSink::DisplayText(std::string_view text) {
+  // The path in the text is the file name's bytes, encoded with
+  // QFile::encodeName; decoding them the same way gives back the name shown
+  // in the dialog.
+  QString display =
+      QFile::decodeName(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
+  display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return display;
+}
+
+}  // namespace telltale
