@@ -1,7 +1,7 @@
 // The Telltale window program.
 #include <QApplication>
-#include <QCoreApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QIcon>
 #include <cstdio>
 
