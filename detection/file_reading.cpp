@@ -1,6 +1,7 @@
 #include "detection/file_reading.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,36 @@ void RequireScannable(mode_t mode, const std::string& path) {
     default:
       ThrowScanError(ScanErrc::kNotAFile, path);
   }
+}
+
+// Calls `read_once(at, wanted)` on `fd` until `count` bytes are in or the
+// input ends, retrying on EINTR. A descriptor left non-blocking by whoever
+// opened it, such as an inherited standard input, is waited on, not failed.
+template <typename ReadOnce>
+std::size_t FillBuffer(int fd, unsigned char* buffer, std::size_t count, const std::string& name,
+                       ReadOnce read_once) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = read_once(buffer + done, count - done);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        pollfd readable{.fd = fd, .events = POLLIN, .revents = 0};
+        if (::poll(&readable, 1, -1) < 0 && errno != EINTR) {
+          ThrowErrno(errno, name);
+        }
+        continue;
+      }
+      ThrowErrno(errno, name);
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
 }
 
 }  // namespace
@@ -81,22 +112,15 @@ ScanFile::ScanFile(const std::string& path) : path_(path) {
 ScanFile::~ScanFile() { ::close(fd_); }
 
 std::size_t ScanFile::ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t count) const {
-  std::size_t done = 0;
-  while (done < count) {
-    const ssize_t got =
-        ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      ThrowErrno(errno, path_);
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
+  return FillBuffer(fd_, buffer, count, path_, [&](unsigned char* at, std::size_t wanted) {
+    return ::pread(fd_, at, wanted,
+                   static_cast<off_t>(offset + static_cast<std::uint64_t>(at - buffer)));
+  });
+}
+
+std::size_t ReadStream(int fd, unsigned char* buffer, std::size_t count, const std::string& name) {
+  return FillBuffer(fd, buffer, count, name,
+                    [fd](unsigned char* at, std::size_t wanted) { return ::read(fd, at, wanted); });
 }
 
 FileContent ReadFileContent(const ScanFile& file) {

@@ -33,6 +33,11 @@ class ScanFile {
   std::uint64_t size_ = 0;
 };
 
+// Reads `fd` from where it stands until `count` bytes are in or it ends, for
+// pipes and terminals, which cannot be read at an offset. `name` is used in
+// the messages of failures. Throws std::system_error.
+std::size_t ReadStream(int fd, unsigned char* buffer, std::size_t count, const std::string& name);
+
 // The whole file in one buffer, exactly size() bytes as taken at opening.
 // A file that shrinks meanwhile is an error; bytes added meanwhile are not
 // read.

@@ -5,10 +5,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
 
 #include "detection/chunk_scanner.h"
 #include "detection/run_scan.h"
@@ -96,6 +101,37 @@ TEST(ReadFileContent, AFileLargerThanMemoryFailsCleanly) {
 
 // Raw disk images are scanned through their block device, whose size comes
 // from seeking to its end. Needs root and a free loop device.
+TEST(ReadStream, WaitsOnANonBlockingPipeAndReadsItToItsEnd) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_EQ(::fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
+  // The writer is late on purpose: the first read finds the pipe empty.
+  std::thread writer([fd = fds[1]] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 4; ++i) {
+      ASSERT_EQ(::write(fd, "FFDB", 4), 4);
+    }
+    ::close(fd);
+  });
+  std::array<unsigned char, 64> buffer{};
+  const std::size_t got = ReadStream(fds[0], buffer.data(), buffer.size(), "pipe");
+  writer.join();
+  ::close(fds[0]);
+  EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got)),
+            "FFDBFFDBFFDBFFDB");
+}
+
+TEST(ReadStream, AFailedReadNamesTheInput) {
+  try {
+    std::array<unsigned char, 4> buffer{};
+    ReadStream(-1, buffer.data(), buffer.size(), "(standard input)");
+    FAIL() << "reading a closed descriptor succeeded";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code().value(), EBADF);
+    EXPECT_EQ(std::string(e.what()).rfind("(standard input): ", 0), 0U) << e.what();
+  }
+}
+
 TEST(ReadFileContent, BlockDevicesAreReadToTheirEnd) {
   const TempDir dir;
   std::string image(1 << 20, '\0');
