@@ -1,4 +1,5 @@
-// Helpers shared by the detection tests: byte buffers and temporary files.
+// Helpers shared by the test suites: byte buffers, random content and
+// temporary files.
 #pragma once
 
 #include <cstdint>
