@@ -1,0 +1,206 @@
+#include "cli/batch_scan.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "cli/console.h"
+#include "cli/exit_status.h"
+#include "cli/input_scan.h"
+#include "cli/input_walk.h"
+#include "cli/limits.h"
+#include "cli/ordered_output.h"
+#include "cli/progress_line.h"
+#include "detection/file_reading.h"
+
+namespace telltale::cli {
+namespace {
+
+constexpr const char* kStandardInputName = "(standard input)";
+
+// How long a finding may wait in the output block while a large file is read.
+constexpr auto kOutputDelay = std::chrono::milliseconds(200);
+
+// One input's output, gathered in batches and passed on in order.
+class InputOutput {
+ public:
+  InputOutput(OrderedOutput& output, std::size_t input) : output_(output), input_(input) {}
+
+  std::string& text() { return text_; }
+  void FlushIfLarge() {
+    if (text_.size() >= kOutputBatchBytes) {
+      Flush();
+    }
+  }
+  void Flush() {
+    if (!text_.empty()) {
+      output_.Write(input_, Stream::kOut, text_);
+      text_.clear();
+    }
+  }
+  void Message(std::string_view message) {
+    Flush();
+    output_.Write(input_, Stream::kErr, MessageLine(message));
+  }
+  void Finish() {
+    Flush();
+    output_.Finish(input_);
+  }
+
+ private:
+  OrderedOutput& output_;
+  std::size_t input_;
+  std::string text_;
+};
+
+struct Outcome {
+  bool found = false;
+  bool failed = false;
+};
+
+class Batch {
+ public:
+  explicit Batch(BatchOptions&& options)
+      : format_(options.format),
+        jobs_(std::max(options.jobs, 1U)),
+        walk_(std::move(options.paths), options.recursive),
+        console_(options.progress),
+        output_(console_, kHeldOutputBytes),
+        progress_(console_, options.progress) {}
+
+  int Run() {
+    {
+      std::vector<std::jthread> pool;
+      for (unsigned j = 1; j < jobs_; ++j) {
+        pool.emplace_back([this] { Work(); });
+      }
+      Work();
+    }
+    console_.Finish();
+    if (failed_) {
+      return kExitTrouble;
+    }
+    return found_ ? kExitFound : kExitNothing;
+  }
+
+ private:
+  std::optional<std::pair<std::size_t, Input>> NextInput() {
+    const std::lock_guard lock(walk_mutex_);
+    if (console_.failed()) {
+      return std::nullopt;  // nobody would see the rest
+    }
+    std::optional<Input> input = walk_.Next();
+    if (!input) {
+      return std::nullopt;
+    }
+    return std::pair{next_index_++, std::move(*input)};
+  }
+
+  void Work() {
+    while (std::optional<std::pair<std::size_t, Input>> next = NextInput()) {
+      InputOutput out(output_, next->first);
+      const Outcome outcome = Handle(next->second, out);
+      out.Finish();
+      progress_.InputDone();
+      if (outcome.found) {
+        found_ = true;
+      }
+      if (outcome.failed) {
+        failed_ = true;
+      }
+    }
+  }
+
+  Outcome Handle(const Input& input, InputOutput& out) {
+    switch (input.kind) {
+      case Input::Kind::kSkipped:
+        out.Message(input.path + ": " + input.reason);
+        return {};
+      case Input::Kind::kUnreadable:
+        return Fail(input.path, std::system_error(input.error, input.path), out);
+      case Input::Kind::kFile:
+      case Input::Kind::kStandardInput:
+        break;
+    }
+    const bool standard_input = input.kind == Input::Kind::kStandardInput;
+    const std::string& name = standard_input ? std::string(kStandardInputName) : input.path;
+    try {
+      if (standard_input) {
+        return Scan(name, DescriptorChunks(STDIN_FILENO, name), kReadChunkSize, out);
+      }
+      const ScanFile file(input.path);
+      if (file.size() > kReadChunkSize) {
+        ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+      }
+      progress_.AddTotal(file.size());
+      // A small file needs no more buffer than itself.
+      const auto chunk_size =
+          static_cast<std::size_t>(std::clamp<std::uint64_t>(file.size(), 1, kReadChunkSize));
+      return Scan(name, FileChunks(file), chunk_size, out);
+    } catch (const std::system_error& e) {
+      return Fail(name, e, out);
+    } catch (const std::bad_alloc&) {
+      return Fail(name, std::system_error(std::make_error_code(std::errc::not_enough_memory), name),
+                  out);
+    }
+  }
+
+  Outcome Scan(const std::string& name, const ChunkReader& read, std::size_t chunk_size,
+               InputOutput& out) {
+    const ReportLines lines(format_, name);
+    const ChunkDone on_chunk = [&](std::size_t bytes) {
+      progress_.AddDone(bytes);
+      // What the first rule found goes out while the rest is read.
+      out.Flush();
+      console_.FlushIfOlderThan(kOutputDelay);
+    };
+    FindingCounts counts{};
+    if (format_ == OutputFormat::kCounts) {
+      counts = CountFindings(read, chunk_size, on_chunk);
+      lines.AppendCounts(out.text(), counts);
+    } else {
+      counts = ScanInReportOrder(
+          read, chunk_size, name,
+          [&](const ScanFinding& finding) {
+            lines.AppendFinding(out.text(), finding);
+            out.FlushIfLarge();
+          },
+          on_chunk);
+    }
+    const bool found = std::any_of(counts.begin(), counts.end(), [](auto n) { return n > 0; });
+    return Outcome{found, false};
+  }
+
+  Outcome Fail(const std::string& name, const std::system_error& error, InputOutput& out) const {
+    ReportLines(format_, name).AppendFailure(out.text(), error.code());
+    out.Message(error.what());
+    return Outcome{false, true};
+  }
+
+  const OutputFormat format_;
+  const unsigned jobs_;
+  std::mutex walk_mutex_;
+  InputWalk walk_;
+  std::size_t next_index_ = 0;
+  Console console_;
+  OrderedOutput output_;
+  ProgressLine progress_;
+  std::atomic<bool> found_{false};
+  std::atomic<bool> failed_{false};
+};
+
+}  // namespace
+
+int ScanBatch(BatchOptions options) { return Batch(std::move(options)).Run(); }
+
+}  // namespace telltale::cli

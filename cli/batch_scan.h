@@ -1,0 +1,24 @@
+// Scanning every input of a run with a pool of jobs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/report_lines.h"
+
+namespace telltale::cli {
+
+struct BatchOptions {
+  std::vector<std::string> paths;
+  bool recursive = false;
+  OutputFormat format = OutputFormat::kFindings;
+  unsigned jobs = 1;
+  bool progress = false;  // draw a progress line on standard error
+};
+
+// Scans every input, printing what it finds in input order whatever the
+// number of jobs, and failures on standard error without stopping. Returns
+// the exit status. Throws std::system_error when standard output fails.
+int ScanBatch(BatchOptions options);
+
+}  // namespace telltale::cli

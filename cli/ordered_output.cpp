@@ -1,0 +1,80 @@
+#include "cli/ordered_output.h"
+
+namespace telltale::cli {
+namespace {
+
+// What holding one input's place costs besides its text, so that a long run
+// of finished inputs waiting behind a slow one is bounded too.
+constexpr std::size_t kChargePerInput = 128;
+
+}  // namespace
+
+OrderedOutput::OrderedOutput(Console& console, std::size_t held_limit)
+    : console_(console), held_limit_(held_limit) {}
+
+void OrderedOutput::Write(std::size_t input, Stream stream, std::string_view text) {
+  std::unique_lock lock(mutex_);
+  if (input == current_) {
+    PrintLocked(stream, text);
+    return;
+  }
+  std::vector<Part>& parts = HeldFor(input).parts;
+  if (!parts.empty() && parts.back().stream == stream) {
+    parts.back().text += text;
+  } else {
+    parts.push_back(Part{stream, std::string(text)});
+  }
+  held_bytes_ += text.size();
+  WaitForRoom(lock, input);
+}
+
+void OrderedOutput::Finish(std::size_t input) {
+  std::unique_lock lock(mutex_);
+  if (input == current_) {
+    ++current_;
+    AdvanceLocked();
+    changed_.notify_all();
+    return;
+  }
+  HeldFor(input).finished = true;
+  WaitForRoom(lock, input);
+}
+
+OrderedOutput::Held& OrderedOutput::HeldFor(std::size_t input) {
+  const auto [it, added] = held_.try_emplace(input);
+  if (added) {
+    held_bytes_ += kChargePerInput;
+  }
+  return it->second;
+}
+
+void OrderedOutput::WaitForRoom(std::unique_lock<std::mutex>& lock, std::size_t input) {
+  changed_.wait(
+      lock, [&] { return input <= current_ || held_bytes_ <= held_limit_ || console_.failed(); });
+}
+
+void OrderedOutput::PrintLocked(Stream stream, std::string_view text) {
+  const bool failed_before = console_.failed();
+  console_.Write(stream, text);
+  if (!failed_before && console_.failed()) {
+    changed_.notify_all();  // nothing more will be printed: let every job go
+  }
+}
+
+void OrderedOutput::AdvanceLocked() {
+  for (auto it = held_.find(current_); it != held_.end(); it = held_.find(current_)) {
+    for (const Part& part : it->second.parts) {
+      PrintLocked(part.stream, part.text);
+      held_bytes_ -= part.text.size();
+    }
+    held_bytes_ -= kChargePerInput;
+    const bool finished = it->second.finished;
+    held_.erase(it);
+    if (!finished) {
+      return;  // its job now prints directly
+    }
+    ++current_;
+  }
+}
+
+}  // namespace telltale::cli

@@ -1,0 +1,103 @@
+// Exit statuses as grep's, and failures that are reported without stopping
+// the rest of the batch.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "detection/version.h"
+#include "scanner_process.h"
+
+namespace telltale::cli::testing {
+namespace {
+
+TEST(ExitStatus, ZeroWhenSomethingIsFoundOneWhenNothingTwoWhenAnyFileFails) {
+  const TempDir dir;
+  const std::string found = dir.Write("found", "..cdn..");
+  const std::string plain = dir.Write("plain", "....");
+  const std::string missing = (dir.path() / "missing").string();
+  for (const char* format : {"--count", "--json", "-q"}) {
+    EXPECT_EQ(RunScanner({format, plain, found}).status, 0) << format;
+    EXPECT_EQ(RunScanner({format, plain, plain}).status, 1) << format;
+    EXPECT_EQ(RunScanner({format, found, missing}).status, 2) << format;
+  }
+}
+
+TEST(ExitStatus, CommandLineMistakesAreTwo) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"--no-such-option", "x"},
+                                             {"-z", "x"},
+                                             {"-j", "0", "x"},
+                                             {"-j", "two", "x"},
+                                             {"-j"},
+                                             {"--json", "--count", "x"}}) {
+    const ScannerRun run = RunScanner(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("telltale-scan: ", 0), 0U) << run.err;
+  }
+}
+
+TEST(ExitStatus, VersionAndHelp) {
+  const ScannerRun version = RunScanner({"--version"});
+  EXPECT_EQ(version.out, std::string("telltale-scan ") + kVersion + "\n");
+  EXPECT_EQ(version.status, 0);
+  const ScannerRun help = RunScanner({"--help"});
+  EXPECT_NE(help.out.find("Usage: telltale-scan [OPTIONS] PATH..."), std::string::npos);
+  EXPECT_EQ(help.status, 0);
+}
+
+TEST(ExitStatus, AFailedWriteToStandardOutputIsNotSuccess) {
+  const TempDir dir;
+  const std::string found = dir.Write("found", "\xFF\xDB");
+  const ScannerRun run = RunScanner({found}, WithOutputFile("/dev/full"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("standard output: No space left on device"), std::string::npos) << run.err;
+}
+
+TEST(FailedFiles, AreReportedAndTheBatchGoesOn) {
+  const TempDir dir;
+  const std::string first = dir.Write("first", "\xFF\xDB");
+  const std::string last = dir.Write("last", "CDN");
+  const std::string missing = (dir.path() / "missing").string();
+  const std::string directory = (dir.path() / "folder").string();
+  const std::string fifo = (dir.path() / "fifo").string();
+  ASSERT_TRUE(std::filesystem::create_directory(directory));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+  const ScannerRun run = RunScanner({"-j", "2", first, missing, directory, fifo, last});
+  EXPECT_EQ(run.out, first + ":1:JPHide\n" + last + ":1:Hiderman\n");
+  EXPECT_EQ(run.err, "telltale-scan: " + missing + ": No such file or directory\n" +
+                         "telltale-scan: " + directory + ": Is a directory\n" +
+                         "telltale-scan: " + fifo + ": Is a named pipe, not a regular file\n");
+  EXPECT_EQ(run.status, 2);
+
+  const ScannerRun json = RunScanner({"--json", first, missing, last});
+  EXPECT_EQ(json.out, "{\"path\":\"" + first + "\",\"tool\":\"JPHide\",\"position\":1}\n" +
+                          "{\"path\":\"" + missing +
+                          "\",\"error\":\"No such file or directory\",\"errno\":2}\n" +
+                          "{\"path\":\"" + last + "\",\"tool\":\"Hiderman\",\"position\":1}\n");
+  EXPECT_EQ(json.status, 2);
+
+  // Counts are given only for files that were read to their end.
+  const ScannerRun counts = RunScanner({"-c", first, missing, last});
+  EXPECT_EQ(counts.out, first + ":1:0\n" + last + ":0:1\n");
+}
+
+TEST(FailedFiles, UnreadableFileIsReported) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "permissions do not stop root";
+  }
+  const TempDir dir;
+  const std::string locked = dir.Write("locked", "\xFF\xDB");
+  ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+  const ScannerRun run = RunScanner({locked});
+  EXPECT_EQ(run.err, "telltale-scan: " + locked + ": Permission denied\n");
+  EXPECT_EQ(run.status, 2);
+}
+
+}  // namespace
+}  // namespace telltale::cli::testing

@@ -1,0 +1,133 @@
+// Every output format carries exactly the findings of the whole-content
+// scan, in its order, file after file as given, whatever the number of jobs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/limits.h"
+#include "scanner_process.h"
+
+namespace telltale::cli::testing {
+namespace {
+
+constexpr std::string_view kMarkerAlphabet =
+    "\xFF\xDB"
+    "cdnCDN.";
+
+struct NamedContent {
+  std::string name;
+  std::string content;
+};
+
+// Files whose findings are many, few or none, including an empty one.
+std::vector<NamedContent> MixedFiles() {
+  return {
+      {"many", RandomText(200000, kMarkerAlphabet, 1)},
+      {"none", RandomText(5000, "abc", 2)},
+      {"empty", ""},
+      {"both", "CDN..\xFF\xDB.cdn\xFF\xDB"},
+      {"few", RandomText(3000, kMarkerAlphabet, 3)},
+  };
+}
+
+std::string CountLine(const std::string& path, std::string_view content) {
+  std::size_t jphide = 0;
+  std::size_t hiderman = 0;
+  for (const ScanFinding& f : FindingsOf(content)) {
+    (f.rule->tool == "JPHide" ? jphide : hiderman) += 1;
+  }
+  return path + ":" + std::to_string(jphide) + ":" + std::to_string(hiderman) + "\n";
+}
+
+TEST(OutputFormat, FindingLinesFollowTheScanFileByFileInTheOrderGiven) {
+  const TempDir dir;
+  std::vector<std::string> args;
+  std::string expected;
+  for (const NamedContent& file : MixedFiles()) {
+    args.push_back(dir.Write(file.name, file.content));
+    expected += ExpectedLines(args.back(), file.content);
+  }
+  const ScannerRun run = RunScanner(args);
+  EXPECT_TRUE(SameLines(run.out, expected));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.status, 0);
+}
+
+TEST(OutputFormat, CountsGiveOneLinePerFileIncludingThoseWithoutFindings) {
+  const TempDir dir;
+  std::vector<std::string> args{"--count"};
+  std::string expected;
+  for (const NamedContent& file : MixedFiles()) {
+    args.push_back(dir.Write(file.name, file.content));
+    expected += CountLine(args.back(), file.content);
+  }
+  const ScannerRun run = RunScanner(args);
+  EXPECT_TRUE(SameLines(run.out, expected));
+  EXPECT_EQ(run.status, 0);
+
+  const ScannerRun nothing = RunScanner({"-c", dir.Write("plain", "plain text")});
+  EXPECT_EQ(nothing.out, dir.path().string() + "/plain:0:0\n");
+  EXPECT_EQ(nothing.status, 1);
+}
+
+TEST(OutputFormat, JsonHasOneObjectPerFindingInScanOrder) {
+  const TempDir dir;
+  dir.Write("x.jpg", "cdn\xFF\xDB\xFF\xDB");
+  const ScannerRun run = RunScanner({"--json", "x.jpg"}, InDirectory(dir.path()));
+  EXPECT_EQ(run.out,
+            "{\"path\":\"x.jpg\",\"tool\":\"JPHide\",\"position\":4}\n"
+            "{\"path\":\"x.jpg\",\"tool\":\"JPHide\",\"position\":6}\n"
+            "{\"path\":\"x.jpg\",\"tool\":\"Hiderman\",\"position\":1}\n");
+  EXPECT_EQ(run.status, 0);
+}
+
+TEST(OutputFormat, HidermanFindingsBeyondWhatIsHeldInMemoryKeepTheirOrder) {
+  // Each Hiderman finding must wait for every JPHide finding; there are more
+  // of them than are kept in memory, so the rest go through the disk.
+  const TempDir dir;
+  std::string content;
+  for (std::size_t i = 0; i < 2 * kHeldPositionsInMemory + 1000; ++i) {
+    content += i % 3 == 0 ? "CDN\xFF\xDB" : "CDN";
+  }
+  const std::string path = dir.Write("markers", content);
+  const ScannerRun run = RunScanner({path});
+  EXPECT_TRUE(SameLines(run.out, ExpectedLines(path, content)));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(RunScanner({"-c", path}).out, CountLine(path, content));
+}
+
+TEST(OutputFormat, ManyJobsPrintWhatOneJobPrints) {
+  // The first file is slow and says much; the later ones say enough to fill
+  // what may be held back while it is scanned, so jobs must wait their turn.
+  const TempDir dir;
+  std::vector<std::string> names;
+  std::string expected;
+  const auto add = [&](const std::string& name, const std::string& content) {
+    dir.Write(name, content);
+    names.push_back(name);
+    expected += ExpectedLines(name, content);
+  };
+  add("first", RandomText(6 << 20, kMarkerAlphabet, 7));
+  std::string pairs;
+  for (int i = 0; i < 150000; ++i) {
+    pairs += "\xFF\xDB";
+  }
+  for (int i = 0; i < 30; ++i) {
+    std::string name = "f";
+    name += std::to_string(i);
+    add(name, i % 5 == 0 ? pairs + "cdn" : RandomText(1000 + 997 * i, kMarkerAlphabet, 100 + i));
+  }
+  ASSERT_GT(expected.size(), 2 * kHeldOutputBytes);
+
+  for (const char* jobs : {"1", "2", "5"}) {
+    std::vector<std::string> args{"-j", jobs};
+    args.insert(args.end(), names.begin(), names.end());
+    const ScannerRun run = RunScanner(args, InDirectory(dir.path()));
+    EXPECT_TRUE(SameLines(run.out, expected)) << "-j " << jobs;
+    EXPECT_EQ(run.status, 0);
+  }
+}
+
+}  // namespace
+}  // namespace telltale::cli::testing

@@ -1,0 +1,49 @@
+// "-" reads standard input, be it a pipe or a file, in its place among the
+// paths given.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scanner_process.h"
+
+namespace telltale::cli::testing {
+namespace {
+
+constexpr std::string_view kName = "(standard input)";
+
+TEST(StandardInput, PipeAndRedirectedFileGiveTheScanFindings) {
+  const TempDir dir;
+  const std::string content = RandomText(3 << 20,
+                                         "\xFF\xDB"
+                                         "cdnCDN",
+                                         11);
+  const std::string expected = ExpectedLines(kName, content);
+
+  const ScannerRun piped = RunScanner({"-"}, WithInput(content));
+  EXPECT_TRUE(SameLines(piped.out, expected));
+  EXPECT_EQ(piped.status, 0);
+
+  const ScannerRun redirected = RunScanner({"-"}, WithInputFile(dir.Write("input", content)));
+  EXPECT_TRUE(SameLines(redirected.out, expected));
+
+  const ScannerRun json = RunScanner({"--json", "-"}, WithInput("\xFF\xDB"));
+  EXPECT_EQ(json.out, "{\"path\":\"(standard input)\",\"tool\":\"JPHide\",\"position\":1}\n");
+}
+
+TEST(StandardInput, KeepsItsPlaceAmongTheFiles) {
+  const TempDir dir;
+  dir.Write("a", "CDN");
+  dir.Write("b", "\xFF\xDB");
+  RunOptions options = InDirectory(dir.path());
+  options.input = "..cdn\xFF\xDB";
+  const ScannerRun run = RunScanner({"-c", "a", "-", "b"}, options);
+  EXPECT_EQ(run.out, "a:0:1\n(standard input):1:1\nb:1:0\n");
+  EXPECT_EQ(run.status, 0);
+
+  const ScannerRun empty = RunScanner({"-c", "-"});
+  EXPECT_EQ(empty.out, "(standard input):0:0\n");
+  EXPECT_EQ(empty.status, 1);
+}
+
+}  // namespace
+}  // namespace telltale::cli::testing
