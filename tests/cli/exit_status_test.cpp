@@ -1,10 +1,15 @@
 // Exit statuses as grep's, and failures that are reported without stopping
 // the rest of the batch.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "detection/version.h"
@@ -85,6 +90,46 @@ TEST(FailedFiles, AreReportedAndTheBatchGoesOn) {
   // Counts are given only for files that were read to their end.
   const ScannerRun counts = RunScanner({"-c", first, missing, last});
   EXPECT_EQ(counts.out, first + ":1:0\n" + last + ":0:1\n");
+}
+
+TEST(FailedFiles, AFileResizedWhileItIsScannedFailsCleanlyOrIsScanned) {
+  const TempDir dir;
+  const std::string content = RandomText(std::size_t{16} << 20, "abcdefghijklmnop\xFF\xDB", 5);
+  const std::string path = dir.Write("changing", content);
+  // Cut to half and grown back (with zeros), over and over, while it is
+  // scanned: some scans find it shorter than it was when they opened it.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  std::atomic<bool> stop{false};
+  std::thread resizer([&] {
+    const auto size = static_cast<off_t>(content.size());
+    for (bool cut = true; !stop; cut = !cut) {
+      ASSERT_EQ(::ftruncate(fd, cut ? size / 2 : size), 0);
+    }
+  });
+  std::vector<std::string> args{"-q", "-j", "2"};
+  args.insert(args.end(), 12, path);
+  const ScannerRun run = RunScanner(args);
+  stop = true;
+  resizer.join();
+  ::close(fd);
+
+  ASSERT_TRUE(run.status == 0 || run.status == 2) << run.status << "\n" << run.err;
+  // Zeros grown in never make a finding, and the half kept never changes.
+  std::unordered_set<std::string> expected;
+  std::istringstream expected_lines(ExpectedLines(path, content));
+  for (std::string line; std::getline(expected_lines, line);) {
+    expected.insert(line);
+  }
+  ASSERT_GT(expected.size(), 100U);
+  std::istringstream findings(run.out);
+  for (std::string line; std::getline(findings, line);) {
+    EXPECT_TRUE(expected.contains(line)) << line;
+  }
+  std::istringstream messages(run.err);
+  for (std::string line; std::getline(messages, line);) {
+    EXPECT_EQ(line, "telltale-scan: " + path + ": File shrank while it was being read");
+  }
 }
 
 TEST(FailedFiles, UnreadableFileIsReported) {
