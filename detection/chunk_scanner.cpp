@@ -14,22 +14,17 @@ constexpr std::size_t kCarry = kMaxMarkerLength - 1;
 
 }  // namespace
 
-ChunkScanner::ChunkScanner(std::size_t chunk_size, std::size_t slots)
-    : slot_size_(kCarry + std::max<std::size_t>(chunk_size, 1)),
-      buffer_(slot_size_ * std::max<std::size_t>(slots, 1)) {}
+ChunkScanner::ChunkScanner(std::size_t chunk_size)
+    : buffer_(kCarry + std::max<std::size_t>(chunk_size, 1)) {}
 
-std::span<unsigned char> ChunkScanner::Buffer(std::size_t slot) {
-  return {buffer_.data() + slot * slot_size_ + kCarry, slot_size_ - kCarry};
+std::span<unsigned char> ChunkScanner::Buffer() {
+  return {buffer_.data() + carried_, buffer_.size() - kCarry};
 }
 
-void ChunkScanner::Scan(std::size_t count, const FindingCallback& on_finding, std::size_t slot) {
-  // The tail of the previous chunk goes just before this one, in room kept
-  // for it, so that a marker split between them is seen whole.
-  unsigned char* const start = buffer_.data() + slot * slot_size_ + kCarry - carried_;
-  std::memcpy(start, tail_.data(), carried_);
+void ChunkScanner::Scan(std::size_t count, const FindingCallback& on_finding) {
   const std::size_t available = carried_ + count;
-  const Bytes bytes(start, available);
-  const std::uint64_t base = consumed_ - carried_;  // stream offset of start[0]
+  const Bytes bytes(buffer_.data(), available);
+  const std::uint64_t base = consumed_ - carried_;  // stream offset of buffer_[0]
 
   for (std::size_t r = 0; r < kSignatureTable.size(); ++r) {
     const SignatureRule& rule = kSignatureTable[r];
@@ -45,8 +40,9 @@ void ChunkScanner::Scan(std::size_t count, const FindingCallback& on_finding, st
   }
 
   consumed_ += count;
-  carried_ = std::min(available, kCarry);
-  std::memcpy(tail_.data(), start + available - carried_, carried_);
+  const std::size_t keep = std::min(available, kCarry);
+  std::memmove(buffer_.data(), buffer_.data() + available - keep, keep);
+  carried_ = keep;
 }
 
 }  // namespace telltale
