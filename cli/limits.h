@@ -5,8 +5,9 @@
 
 namespace telltale::cli {
 
-// Bytes read and scanned at a time from one input.
-inline constexpr std::size_t kReadChunkSize = std::size_t{1} << 20;
+// Bytes read and scanned at a time from one input: small enough that a
+// chunk just read is still in the core's cache when it is scanned.
+inline constexpr std::size_t kReadChunkSize = std::size_t{256} << 10;
 
 // Positions of later rules' findings kept in memory per rule while an input
 // is scanned (they are printed after the first rule's findings); beyond this
