@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every check: the test suite, the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded differential
-# fuzz run. Installs what it needs first. Usage: scripts/test.sh
+# Builds everything and runs every check: the formatting, the test suite, the
+# same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and a
+# bounded differential fuzz run. Installs what it needs first. Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +11,10 @@ jobs=$(nproc)
 fuzz_seconds=${TELLTALE_FUZZ_SECONDS:-60}
 
 step() { printf '\n== %s\n' "$*"; }
+
+step "Formatting"
+find detection window cli tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
 
 step "Release build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
