@@ -19,7 +19,7 @@ packages=(
   # the Windows version resource is checked with windres
   binutils-mingw-w64-x86-64
   # comparison benchmarks for the command-line scanner
-  hyperfine ripgrep yara
+  hyperfine ripgrep yara time
 )
 
 missing=()

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Times telltale-scan against ripgrep and yara on a large random file and on a
+# file of nothing but 0xFF bytes, and -j 2 against -j 1 on many small JPEG
+# images, each in one hyperfine run, and prints the ratios; then the peak
+# resident memory of a scan of a 4 GiB file and of a file that is all markers.
+# Usage: bench/compare_cli.sh [path/to/telltale-scan]   (default: build/cli/telltale-scan)
+# Needs hyperfine, ripgrep, yara, ImageMagick, python3 and GNU time, and about
+# 2.5 GiB free in $TMPDIR (or /tmp), held positions included; everything it
+# makes is removed at the end.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scanner=$(realpath "${1:-build/cli/telltale-scan}")
+runs=${TELLTALE_BENCH_RUNS:-5}
+images=${TELLTALE_BENCH_IMAGES:-10000}
+for tool in hyperfine rg yara convert python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "compare_cli.sh: $tool is missing" >&2; exit 2; }
+done
+[ -x "$scanner" ] || { echo "compare_cli.sh: no scanner at $scanner" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
+echo "Making the files in $work ..."
+head -c 1G /dev/urandom >"$work/random.bin"
+head -c 256M /dev/zero | tr '\0' '\377' >"$work/ff.bin"
+cat >"$work/markers.yar" <<'EOF'
+rule telltale_markers {
+  strings:
+    $jphide = { FF DB }
+    $hiderman = "CDN" nocase
+  condition:
+    any of them
+}
+EOF
+
+# One small photo-like JPEG, then copies that differ in a few bytes after its
+# end marker, as a folder of camera pictures would.
+convert -size 160x120 plasma:fractal -quality 85 "$work/base.jpg"
+python3 - "$work/base.jpg" "$work/images" "$images" <<'EOF'
+import os, sys
+base = open(sys.argv[1], "rb").read()
+os.makedirs(sys.argv[2])
+for i in range(int(sys.argv[3])):
+    with open(os.path.join(sys.argv[2], f"img{i:05}.jpg"), "wb") as f:
+        f.write(base + b"copy %d" % i)
+EOF
+
+# Mean wall times by command, from a hyperfine JSON export, then the ratios.
+ratios() {
+  python3 - "$@" <<'EOF'
+import json, sys
+results = json.load(open(sys.argv[1]))["results"]
+mean = {r["command"]: r["mean"] for r in results}
+labels = sys.argv[2:]
+ours = mean[labels[0]]
+print(f"  {labels[0]}: {ours * 1000:.1f} ms")
+for other in labels[1:]:
+    print(f"  {other}: {mean[other] * 1000:.1f} ms   -> {labels[0]} takes "
+          f"{ours / mean[other]:.2f}x its time ({mean[other] / ours:.2f}x as fast)")
+EOF
+}
+
+compare_on() {
+  local file=$1
+  hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
+    -n telltale-scan "$scanner -q $file" \
+    -n ripgrep "rg -a -o -b --no-mmap '(?-u)\\xFF\\xDB' $file" \
+    -n yara "yara -s $work/markers.yar $file" >/dev/null 2>&1
+  echo "$(basename "$file"):"
+  ratios "$work/result.json" telltale-scan ripgrep yara
+}
+
+compare_on "$work/random.bin"
+compare_on "$work/ff.bin"
+
+hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
+  -n "telltale-scan -j 2" "$scanner -q -r -j 2 $work/images" \
+  -n "telltale-scan -j 1" "$scanner -q -r -j 1 $work/images" >/dev/null 2>&1
+echo "$images small JPEG images:"
+ratios "$work/result.json" "telltale-scan -j 2" "telltale-scan -j 1"
+
+# Peak resident memory of one scan, as the kernel counts it, through GNU
+# time, whose own footprint before it starts the scanner is about 1 MiB.
+peak_rss() {
+  /usr/bin/time -f '%M' -o "$work/rss" "$@" >/dev/null 2>&1 || true
+  # The last line: a failed command's status comes first.
+  tail -n 1 "$work/rss" | awk '{ printf "%.1f MiB", $1 / 1024 }'
+}
+
+rm -f "$work/random.bin" "$work/ff.bin"
+truncate -s 4G "$work/sparse.bin"
+python3 -c 'import sys; open(sys.argv[1], "wb").write(b"CDN" * ((256 << 20) // 3))' "$work/cdn.bin"
+echo "Peak resident memory:"
+echo "  4 GiB file: $(peak_rss "$scanner" -q "$work/sparse.bin")"
+echo "  256 MiB of CDN (89 million findings): $(peak_rss "$scanner" -q "$work/cdn.bin")"
