@@ -6,8 +6,8 @@
 namespace telltale {
 
 void ResultsBoxSink::Show() {
-  if (has_text_) {
-    box_.setPlainText(DisplayText(text_));
+  if (texts_set() > 0) {
+    box_.setPlainText(DisplayText(text()));
   }
 }
 

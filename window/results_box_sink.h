@@ -2,10 +2,9 @@
 #pragma once
 
 #include <QPlainTextEdit>
-#include <string>
 #include <string_view>
 
-#include "detection/results_sink.h"
+#include "detection/last_text_sink.h"
 
 namespace telltale {
 
@@ -13,14 +12,9 @@ namespace telltale {
 // show them anyway: this keeps only the latest one and puts it into the box
 // when Show() is called at the end of the Run. A file with a million findings
 // then costs one redraw instead of a million.
-class ResultsBoxSink final : public ResultsSink {
+class ResultsBoxSink final : public LastTextSink {
  public:
   explicit ResultsBoxSink(QPlainTextEdit& box) : box_(box) {}
-
-  void SetText(std::string_view text) override {
-    text_.assign(text);
-    has_text_ = true;
-  }
 
   // Puts the latest text into the box; nothing when no text was set.
   void Show();
@@ -31,8 +25,6 @@ class ResultsBoxSink final : public ResultsSink {
 
  private:
   QPlainTextEdit& box_;
-  std::string text_;
-  bool has_text_ = false;
 };
 
 }  // namespace telltale
