@@ -1,36 +1,14 @@
 #include "cli/console.h"
 
-#include <poll.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "cli/write_all.h"
 
 namespace telltale::cli {
 namespace {
 
 constexpr std::string_view kEraseLine = "\r\033[K";
 constexpr std::size_t kBlockSize = std::size_t{64} << 10;
-
-// Returns 0, or the errno of the failure.
-int WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      if (errno == EAGAIN) {
-        // A descriptor left non-blocking by whoever started us: wait for room.
-        pollfd ready{fd, POLLOUT, 0};
-        ::poll(&ready, 1, -1);
-        continue;
-      }
-      return errno;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
 
 }  // namespace
 

@@ -10,13 +10,17 @@
 #include <system_error>
 
 #include "cli/limits.h"
+#include "cli/write_all.h"
+#include "detection/file_reading.h"
 
 namespace telltale::cli {
 namespace {
 
+// Named in the messages of failures, after the input.
+constexpr const char* kTemporaryFileRole = ": temporary file for held findings";
+
 [[noreturn]] void ThrowTemporaryFileError(const std::string& input, int errno_value) {
-  throw std::system_error(errno_value, std::generic_category(),
-                          input + ": temporary file for held findings");
+  throw std::system_error(errno_value, std::generic_category(), input + kTemporaryFileRole);
 }
 
 std::string TemporaryDirectory() {
@@ -41,35 +45,6 @@ int OpenUnnamedFile(const std::string& input) {
   return fd;
 }
 
-void WriteAll(const std::string& input, int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      ThrowTemporaryFileError(input, errno);
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-}
-
-void ReadAll(const std::string& input, int fd, std::uint64_t offset, char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t got = ::pread(fd, data, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got <= 0) {
-      ThrowTemporaryFileError(input, got < 0 ? errno : EIO);
-    }
-    data += got;
-    size -= static_cast<std::size_t>(got);
-    offset += static_cast<std::uint64_t>(got);
-  }
-}
-
 }  // namespace
 
 HeldPositions::~HeldPositions() {
@@ -89,8 +64,11 @@ void HeldPositions::Spill() {
   if (spill_fd_ < 0) {
     spill_fd_ = OpenUnnamedFile(input_);
   }
-  WriteAll(input_, spill_fd_, reinterpret_cast<const char*>(recent_.data()),
-           recent_.size() * sizeof(Position));
+  const std::string_view bytes(reinterpret_cast<const char*>(recent_.data()),
+                               recent_.size() * sizeof(Position));
+  if (const int error = WriteAll(spill_fd_, bytes); error != 0) {
+    ThrowTemporaryFileError(input_, error);
+  }
   spilled_ += recent_.size();
   recent_.clear();
 }
@@ -103,8 +81,12 @@ void HeldPositions::Replay(const std::function<void(Position)>& use) {
       const auto count = static_cast<std::size_t>(
           std::min<std::uint64_t>(spilled_ - done, kHeldPositionsInMemory));
       recent_.resize(count);
-      ReadAll(input_, spill_fd_, done * sizeof(Position), reinterpret_cast<char*>(recent_.data()),
-              count * sizeof(Position));
+      const std::size_t bytes = count * sizeof(Position);
+      if (ReadFileAt(spill_fd_, done * sizeof(Position),
+                     reinterpret_cast<unsigned char*>(recent_.data()), bytes,
+                     input_ + kTemporaryFileRole) != bytes) {
+        ThrowTemporaryFileError(input_, EIO);
+      }
       for (const Position p : recent_) {
         use(p);
       }

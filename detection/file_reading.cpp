@@ -112,8 +112,13 @@ ScanFile::ScanFile(const std::string& path) : path_(path) {
 ScanFile::~ScanFile() { ::close(fd_); }
 
 std::size_t ScanFile::ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t count) const {
-  return FillBuffer(fd_, buffer, count, path_, [&](unsigned char* at, std::size_t wanted) {
-    return ::pread(fd_, at, wanted,
+  return ReadFileAt(fd_, offset, buffer, count, path_);
+}
+
+std::size_t ReadFileAt(int fd, std::uint64_t offset, unsigned char* buffer, std::size_t count,
+                       const std::string& name) {
+  return FillBuffer(fd, buffer, count, name, [&](unsigned char* at, std::size_t wanted) {
+    return ::pread(fd, at, wanted,
                    static_cast<off_t>(offset + static_cast<std::uint64_t>(at - buffer)));
   });
 }

@@ -33,6 +33,10 @@ class ScanFile {
   std::uint64_t size_ = 0;
 };
 
+// ScanFile::ReadAt for any descriptor that can be read at an offset.
+std::size_t ReadFileAt(int fd, std::uint64_t offset, unsigned char* buffer, std::size_t count,
+                       const std::string& name);
+
 // Reads `fd` from where it stands until `count` bytes are in or it ends, for
 // pipes and terminals, which cannot be read at an offset. `name` is used in
 // the messages of failures. Throws std::system_error.
