@@ -12,6 +12,7 @@
 
 #include "detection/file_content.h"
 #include "detection/file_reading.h"
+#include "detection/last_text_sink.h"
 #include "detection/marker_pattern.h"
 #include "detection/run_scan.h"
 #include "detection/scan_content.h"
@@ -125,12 +126,6 @@ void BM_Kernel(benchmark::State& state, simd::FindKernel find, bool watching) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBufferSize));
 }
-
-class LastTextSink : public ResultsSink {
- public:
-  void SetText(std::string_view text) override { last.assign(text); }
-  std::string last;
-};
 
 void BM_RunScan(benchmark::State& state) {
   constexpr std::size_t kFileSize = std::size_t{1} << 30;

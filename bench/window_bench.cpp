@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "detection/last_text_sink.h"
 #include "detection/run_scan.h"
 #include "window/form1.h"
 
@@ -25,18 +26,12 @@ constexpr qint64 kFileSize = qint64{256} << 20;
 
 QString g_path;
 
-class LastTextSink final : public ResultsSink {
- public:
-  void SetText(std::string_view text) override { last.assign(text); }
-  std::string last;
-};
-
 void BM_RunScanKeepingLastText(benchmark::State& state) {
   const std::string path = QFile::encodeName(g_path).toStdString();
   for (auto _ : state) {
     LastTextSink sink;
     RunScan(path, sink);
-    benchmark::DoNotOptimize(sink.last.data());
+    benchmark::DoNotOptimize(sink.text().data());
   }
 }
 

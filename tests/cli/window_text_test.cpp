@@ -6,18 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "detection/results_sink.h"
 #include "detection/run_scan.h"
 #include "scanner_process.h"
 
 namespace telltale::cli::testing {
 namespace {
 
-class LastText : public ResultsSink {
- public:
-  void SetText(std::string_view text) override { last.assign(text); }
-  std::string last;
-};
+using telltale::testing::RecordingSink;
 
 TEST(WindowText, IsTheLastTextOfARunByteForByte) {
   const TempDir dir;
@@ -40,10 +35,11 @@ TEST(WindowText, IsTheLastTextOfARunByteForByte) {
   };
   for (const Case& c : cases) {
     const std::string path = dir.Write(c.name, c.content);
-    LastText sink;
+    RecordingSink sink;
     RunScan(path, sink);
+    ASSERT_FALSE(sink.texts.empty()) << c.name;
     const ScannerRun run = RunScanner({"--window-text", path});
-    EXPECT_EQ(run.out, sink.last) << c.name;
+    EXPECT_EQ(run.out, sink.texts.back()) << c.name;
     EXPECT_EQ(run.err, "") << c.name;
     EXPECT_EQ(run.status, c.status) << c.name;
   }
