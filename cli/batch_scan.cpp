@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstddef>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -16,12 +15,10 @@
 
 #include "cli/console.h"
 #include "cli/exit_status.h"
-#include "cli/input_scan.h"
 #include "cli/input_walk.h"
-#include "cli/limits.h"
 #include "cli/ordered_output.h"
 #include "cli/progress_line.h"
-#include "detection/file_reading.h"
+#include "detection/telltale.h"
 
 namespace telltale::cli {
 namespace {
@@ -136,46 +133,42 @@ class Batch {
     const std::string& name = standard_input ? std::string(kStandardInputName) : input.path;
     try {
       if (standard_input) {
-        return Scan(name, DescriptorChunks(STDIN_FILENO, name), kReadChunkSize, out);
+        StreamSource source(STDIN_FILENO, name);
+        return Scan(source, out);
       }
-      const ScanFile file(input.path);
-      if (file.size() > kReadChunkSize) {
+      InputFile file(input.path);
+      if (file.size() > kChunkSize) {
         ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
       }
-      progress_.AddTotal(file.size());
-      // A small file needs no more buffer than itself.
-      const auto chunk_size =
-          static_cast<std::size_t>(std::clamp<std::uint64_t>(file.size(), 1, kReadChunkSize));
-      return Scan(name, FileChunks(file), chunk_size, out);
+      progress_.AddTotal(*file.size());
+      return Scan(file, out);
     } catch (const std::system_error& e) {
       return Fail(name, e, out);
-    } catch (const std::bad_alloc&) {
-      return Fail(name, std::system_error(std::make_error_code(std::errc::not_enough_memory), name),
-                  out);
     }
   }
 
-  Outcome Scan(const std::string& name, const ChunkReader& read, std::size_t chunk_size,
-               InputOutput& out) {
-    const ReportLines lines(format_, name);
-    const ChunkDone on_chunk = [&](std::size_t bytes) {
-      progress_.AddDone(bytes);
-      // What the first rule found goes out while the rest is read.
+  Outcome Scan(ScanSource& source, InputOutput& out) {
+    const ReportLines lines(format_, source.name());
+    std::uint64_t reported_done = 0;
+    ScanControl control;
+    control.on_progress = [&](const ScanProgress& progress) {
+      progress_.AddDone(progress.done - std::exchange(reported_done, progress.done));
+      // What was found so far goes out while the rest is read.
       out.Flush();
       console_.FlushIfOlderThan(kOutputDelay);
     };
-    FindingCounts counts{};
-    if (format_ == OutputFormat::kCounts) {
-      counts = CountFindings(read, chunk_size, on_chunk);
-      lines.AppendCounts(out.text(), counts);
-    } else {
-      counts = ScanInReportOrder(
-          read, chunk_size, name,
-          [&](const ScanFinding& finding) {
+    const bool counting = format_ == OutputFormat::kCounts;
+    const FindingCounts counts = ScanInput(
+        source, counting ? FindingOrder::kAsFound : FindingOrder::kReport,
+        [&](const ScanFinding& finding) {
+          if (!counting) {
             lines.AppendFinding(out.text(), finding);
             out.FlushIfLarge();
-          },
-          on_chunk);
+          }
+        },
+        control);
+    if (counting) {
+      lines.AppendCounts(out.text(), counts);
     }
     const bool found = std::any_of(counts.begin(), counts.end(), [](auto n) { return n > 0; });
     return Outcome{found, false};

@@ -2,13 +2,22 @@
 
 #include <unistd.h>
 
-#include "cli/write_all.h"
+#include "detection/descriptor_io.h"
+#include "detection/sizes.h"
 
 namespace telltale::cli {
 namespace {
 
 constexpr std::string_view kEraseLine = "\r\033[K";
-constexpr std::size_t kBlockSize = std::size_t{64} << 10;
+
+// Standard error is where failures are reported: a failure to write it has
+// nowhere left to go.
+void WriteErr(std::string_view text) {
+  try {
+    WriteFully(STDERR_FILENO, text, "standard error");
+  } catch (const std::system_error&) {
+  }
+}
 
 }  // namespace
 
@@ -20,7 +29,7 @@ void Console::Write(Stream stream, std::string_view text) {
   if (stream == Stream::kErr) {
     FlushLocked();  // keeps the order of both when they go to one place
     EraseStatusLocked();
-    WriteAll(STDERR_FILENO, text);  // nowhere left to report a failure
+    WriteErr(text);
     return;
   }
   if (stdout_is_terminal_) {
@@ -32,7 +41,7 @@ void Console::Write(Stream stream, std::string_view text) {
     block_since_ = std::chrono::steady_clock::now();
   }
   block_ += text;
-  if (block_.size() >= kBlockSize) {
+  if (block_.size() >= kConsoleBlockBytes) {
     FlushLocked();
   }
 }
@@ -52,7 +61,7 @@ void Console::ShowStatus(std::string_view line) {
   std::string text(kEraseLine.substr(0, 1));
   text += line;
   text += kEraseLine.substr(1);  // clears what a longer earlier line left
-  WriteAll(STDERR_FILENO, text);
+  WriteErr(text);
   status_shown_ = true;
 }
 
@@ -73,8 +82,10 @@ void Console::WriteOutLocked(std::string_view text) {
   if (failed()) {
     return;
   }
-  if (const int error = WriteAll(STDOUT_FILENO, text); error != 0) {
-    error_ = std::error_code(error, std::generic_category());
+  try {
+    WriteFully(STDOUT_FILENO, text, "standard output");
+  } catch (const std::system_error& e) {
+    error_ = e.code();
     failed_.store(true, std::memory_order_relaxed);
   }
 }
@@ -86,7 +97,7 @@ void Console::FlushLocked() {
 
 void Console::EraseStatusLocked() {
   if (status_shown_) {
-    WriteAll(STDERR_FILENO, kEraseLine);
+    WriteErr(kEraseLine);
     status_shown_ = false;
   }
 }

@@ -9,7 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/exit_status.h"
 #include "cli/window_text.h"
-#include "detection/version.h"
+#include "detection/telltale.h"
 
 namespace {
 

@@ -7,8 +7,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "detection/scan_content.h"
-#include "detection/signature_table.h"
+#include "detection/telltale.h"
 
 namespace telltale::cli {
 
@@ -17,9 +16,6 @@ enum class OutputFormat {
   kCounts,    // PATH:COUNT:COUNT per input, one count per rule
   kJson,      // one JSON object per finding or failure
 };
-
-// Findings per rule, in table order.
-using FindingCounts = std::array<std::uint64_t, kSignatureTable.size()>;
 
 class ReportLines {
  public:

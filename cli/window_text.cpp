@@ -2,8 +2,7 @@
 
 #include "cli/console.h"
 #include "cli/exit_status.h"
-#include "detection/last_text_sink.h"
-#include "detection/run_scan.h"
+#include "detection/telltale.h"
 
 namespace telltale::cli {
 

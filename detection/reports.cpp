@@ -3,7 +3,7 @@
 #include <charconv>
 #include <iterator>
 
-#include "detection/report_builder.h"
+#include "detection/internal/report_builder.h"
 
 namespace telltale {
 

@@ -1,22 +1,26 @@
 #include "detection/run_scan.h"
 
-#include "detection/file_reading.h"
-#include "detection/report_builder.h"
+#include "detection/input_file.h"
+#include "detection/internal/report_builder.h"
 #include "detection/reports.h"
-#include "detection/scan_content.h"
+#include "detection/scan_error.h"
 
 namespace telltale {
 
-void RunScan(const std::string& path, ResultsSink& sink) {
-  // Shown before the file is touched, so that it stays when opening fails.
-  sink.SetText(FormatSelectionReport(path));
+void RunScan(const std::string& path, ResultsSink& sink, const ScanControl& control) {
+  TranslatingOutOfMemory(path, [&] {
+    // Shown before the file is touched, so that it stays when opening fails.
+    sink.SetText(FormatSelectionReport(path));
 
-  const ScanFile file(path);
-  const FileContent content = ReadFileContent(file);
-  std::string report;
-  ScanContent(content, [&](const ScanFinding& finding) {
-    AssignFindingReport(report, finding);
-    sink.SetText(report);
+    InputFile file(path);
+    std::string report;
+    ScanInput(
+        file, FindingOrder::kReport,
+        [&](const ScanFinding& finding) {
+          AssignFindingReport(report, finding);
+          sink.SetText(report);
+        },
+        control);
   });
 }
 

@@ -4,13 +4,16 @@
 #include <string>
 
 #include "detection/results_sink.h"
+#include "detection/scan_input.h"
 
 namespace telltale {
 
-// Sets the selection report, reads the file at `path` whole, then sets one
-// report per finding in scan order. The sink ends with the last text set.
-// Failures leave as std::system_error after the file has been closed; the
-// sink then still holds the selection report.
-void RunScan(const std::string& path, ResultsSink& sink);
+// Sets the selection report, then one report per finding in report order, as
+// the file at `path` is streamed through ScanInput: memory stays small
+// whatever the file's size. The sink ends with the last text set. Failures,
+// a stop requested through `control` included, leave as std::system_error
+// naming the file, after it has been closed; the sink then keeps the last
+// text it was given.
+void RunScan(const std::string& path, ResultsSink& sink, const ScanControl& control = {});
 
 }  // namespace telltale

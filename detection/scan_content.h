@@ -23,15 +23,13 @@ struct ScanFinding {
 
 using FindingCallback = std::function<void(const ScanFinding&)>;
 
-// Hands every finding to `on_finding` as it is found: all findings of the
-// first rule in position order, then those of the second. Holds no list of
-// findings, so any number of them costs no memory.
+// Hands every finding in a buffer to `on_finding` as it is found: all
+// findings of the first rule in position order, then those of the second.
+// Holds no list of findings, so any number of them costs no memory. Inputs
+// read from files go through ScanInput (scan_input.h) instead.
 void ScanContent(Bytes content, const FindingCallback& on_finding);
 
 // Convenience for small contents and tests.
 std::vector<ScanFinding> ScanContent(Bytes content);
-
-// The same findings, found with FindMarkerReference only.
-void ScanContentReference(Bytes content, const FindingCallback& on_finding);
 
 }  // namespace telltale

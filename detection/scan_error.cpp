@@ -21,6 +21,8 @@ class ScanErrorCategory final : public std::error_category {
         return "Is not a regular file";
       case ScanErrc::kFileShrank:
         return "File shrank while it was being read";
+      case ScanErrc::kFileChanged:
+        return "File changed while it was being read";
     }
     return "Unknown error " + std::to_string(value);
   }

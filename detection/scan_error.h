@@ -3,9 +3,12 @@
 // description, what() adds the file's name.
 #pragma once
 
+#include <cerrno>
+#include <new>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace telltale {
 
@@ -15,6 +18,7 @@ enum class ScanErrc {
   kCharacterDevice,
   kNotAFile,
   kFileShrank,
+  kFileChanged,
 };
 
 const std::error_category& ScanCategory();
@@ -24,6 +28,17 @@ inline std::error_code make_error_code(ScanErrc e) { return {static_cast<int>(e)
 // A std::system_error whose what() reads "<path>: <description>".
 [[noreturn]] void ThrowScanError(std::error_code code, std::string_view path);
 [[noreturn]] void ThrowErrno(int errno_value, std::string_view path);
+
+// Calls `work`, turning std::bad_alloc into the std::system_error (ENOMEM)
+// that every failure of a scan is, named after `path`.
+template <typename Work>
+decltype(auto) TranslatingOutOfMemory(std::string_view path, Work&& work) {
+  try {
+    return std::forward<Work>(work)();
+  } catch (const std::bad_alloc&) {
+    ThrowErrno(ENOMEM, path);
+  }
+}
 
 }  // namespace telltale
 

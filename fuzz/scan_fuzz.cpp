@@ -1,5 +1,6 @@
-// Differential fuzzing: the fast scan, the chunked scan and the plain scan
-// must give the same findings on any bytes.
+// Differential fuzzing: the fast scan, the streamed scan and the plain scan
+// must give the same findings on any bytes, the streamed scan with any chunk
+// and block sizes, from a file or a pipe, in either order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -8,8 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "detection/chunk_scanner.h"
 #include "detection/scan_content.h"
+#include "detection/scan_input.h"
+#include "memory_source.h"
+#include "reference_scan.h"
 
 namespace {
 
@@ -32,19 +35,18 @@ std::vector<unsigned char> Shape(const std::uint8_t* data, std::size_t size) {
   return bytes;
 }
 
-std::vector<ScanFinding> Chunked(const std::vector<unsigned char>& bytes, std::size_t chunk) {
-  telltale::ChunkScanner scanner(chunk);
+std::vector<ScanFinding> Streamed(const std::vector<unsigned char>& bytes, bool file,
+                                  telltale::FindingOrder order, const telltale::ScanSizes& sizes) {
+  telltale::testing::MemorySource source(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), file);
   std::vector<ScanFinding> later;
   std::vector<ScanFinding> found;
-  for (std::size_t offset = 0; offset < bytes.size();) {
-    const auto buffer = scanner.Buffer();
-    const std::size_t count = std::min(buffer.size(), bytes.size() - offset);
-    std::memcpy(buffer.data(), bytes.data() + offset, count);
-    scanner.Scan(count, [&](const ScanFinding& f) {
-      (f.rule == &telltale::kSignatureTable[0] ? found : later).push_back(f);
-    });
-    offset += count;
-  }
+  telltale::ScanInput(
+      source, order,
+      [&](const ScanFinding& f) {
+        (f.rule == &telltale::kSignatureTable[0] ? found : later).push_back(f);
+      },
+      {}, sizes);
   found.insert(found.end(), later.begin(), later.end());
   return found;
 }
@@ -76,10 +78,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (fast != want) {
     Mismatch("fast", fast, want);
   }
-  const std::size_t chunk = size > 0 ? 1 + data[0] % 70 : 1;
-  const std::vector<ScanFinding> chunked = Chunked(bytes, chunk);
-  if (chunked != want) {
-    Mismatch("chunked", chunked, want);
+  // The first byte also picks the streamed scan's sizes and kind of input;
+  // its findings are put in report order by rule before comparing.
+  const std::uint8_t pick = size > 0 ? data[0] : 0;
+  const telltale::ScanSizes sizes{1U + pick % 70U, 1U + (pick / 4U) % 40U, 16};
+  const bool file = (pick & 0x40U) != 0;
+  const auto order =
+      (pick & 0x80U) != 0 ? telltale::FindingOrder::kReport : telltale::FindingOrder::kAsFound;
+  const std::vector<ScanFinding> streamed = Streamed(bytes, file, order, sizes);
+  if (streamed != want) {
+    Mismatch("streamed", streamed, want);
   }
   return 0;
 }

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/limits.h"
+#include "detection/sizes.h"
 #include "scanner_process.h"
 
 namespace telltale::cli::testing {
 namespace {
 
-constexpr std::size_t kChunk = kReadChunkSize;
+constexpr std::size_t kChunk = kChunkSize;
 
 // `marker` written into zeros at each start from wholly before the first
 // boundary to wholly after it.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/limits.h"
+#include "detection/sizes.h"
 #include "scanner_process.h"
 
 namespace telltale::cli::testing {
@@ -83,11 +83,13 @@ TEST(OutputFormat, JsonHasOneObjectPerFindingInScanOrder) {
 }
 
 TEST(OutputFormat, HidermanFindingsBeyondWhatIsHeldInMemoryKeepTheirOrder) {
-  // Each Hiderman finding must wait for every JPHide finding; there are more
-  // of them than are kept in memory, so the rest go through the disk.
+  // Each Hiderman finding must wait for every JPHide finding. From a file
+  // they are found in a second pass; from standard input, which cannot be
+  // read twice, there are more of them than are kept in memory, so the rest
+  // go through a temporary file.
   const TempDir dir;
   std::string content;
-  for (std::size_t i = 0; i < 2 * kHeldPositionsInMemory + 1000; ++i) {
+  for (std::size_t i = 0; i < 2 * kHeldPositionBytes + 1000; ++i) {
     content += i % 3 == 0 ? "CDN\xFF\xDB" : "CDN";
   }
   const std::string path = dir.Write("markers", content);
@@ -95,6 +97,8 @@ TEST(OutputFormat, HidermanFindingsBeyondWhatIsHeldInMemoryKeepTheirOrder) {
   EXPECT_TRUE(SameLines(run.out, ExpectedLines(path, content)));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(RunScanner({"-c", path}).out, CountLine(path, content));
+  const ScannerRun piped = RunScanner({"-"}, WithInputFile(path));
+  EXPECT_TRUE(SameLines(piped.out, ExpectedLines("(standard input)", content)));
 }
 
 TEST(OutputFormat, ManyJobsPrintWhatOneJobPrints) {

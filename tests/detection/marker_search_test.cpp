@@ -6,7 +6,8 @@
 #include <random>
 #include <string>
 
-#include "detection/marker_pattern.h"
+#include "detection/internal/find_kernel.h"
+#include "reference_scan.h"
 #include "test_support.h"
 
 namespace telltale {

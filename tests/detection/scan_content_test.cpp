@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "detection/sizes.h"
+#include "reference_scan.h"
 #include "test_support.h"
 
 namespace telltale {
@@ -94,7 +96,7 @@ TEST(ScanRules, FindingsCarryTheirRuleRows) {
 // The fast scan works in blocks and vectors; these contents put markers at
 // the places where that could go wrong, and compare with the plain scan.
 TEST(ScanAgreesWithReference, MarkersAcrossBlockAndVectorEdges) {
-  constexpr std::size_t kBlock = 64 << 10;
+  constexpr std::size_t kBlock = kCandidateBlockSize;
   for (const std::size_t edge :
        {std::size_t{16}, std::size_t{32}, std::size_t{64}, kBlock, 2 * kBlock}) {
     for (std::size_t shift = 0; shift < 4; ++shift) {

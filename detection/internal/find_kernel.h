@@ -1,5 +1,6 @@
-// A marker prepared for comparing many positions at once. Private to the
-// detection library.
+// The search kernel: a marker prepared for comparing many positions at once,
+// the kernels that search with it, and the choice of the fastest one for this
+// processor. Private to the detection library.
 #pragma once
 
 #include <cstddef>

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "detection/marker_pattern.h"
+#include "detection/internal/find_kernel.h"
 
 namespace telltale::simd {
 namespace {

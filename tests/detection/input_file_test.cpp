@@ -1,5 +1,5 @@
 // Opening and reading files that change, grow past 4 GiB, or are not files.
-#include "detection/file_reading.h"
+#include "detection/input_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,9 +15,10 @@
 #include <system_error>
 #include <thread>
 
-#include "detection/chunk_scanner.h"
+#include "detection/descriptor_io.h"
 #include "detection/run_scan.h"
 #include "detection/scan_error.h"
+#include "detection/scan_input.h"
 #include "test_support.h"
 
 namespace telltale {
@@ -26,25 +27,32 @@ namespace {
 using testing::RecordingSink;
 using testing::TempDir;
 
-TEST(ReadFileContent, ReadsExactlyTheFile) {
+std::string ReadWhole(InputFile& file) {
+  std::string bytes(static_cast<std::size_t>(*file.size()) + 10, '?');
+  const std::size_t got =
+      file.Read(0, {reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()});
+  bytes.resize(got);
+  return bytes;
+}
+
+TEST(InputFile, ReadsExactlyTheFile) {
   const TempDir dir;
   const std::string bytes(
       "a\0b\r\n\x1A"
       "end",
       9);
-  const ScanFile file(dir.Write("f", bytes));
+  InputFile file(dir.Write("f", bytes));
   EXPECT_EQ(file.size(), bytes.size());
-  const FileContent content = ReadFileContent(file);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(content.data()), content.size()), bytes);
+  EXPECT_EQ(ReadWhole(file), bytes);
 }
 
-TEST(ReadFileContent, AFileThatShrinksAfterOpeningFails) {
+TEST(InputFile, AFileThatShrinksAfterOpeningFails) {
   const TempDir dir;
   const std::string path = dir.Write("f", std::string(10000, 'x'));
-  const ScanFile file(path);
+  InputFile file(path);
   std::filesystem::resize_file(path, 100);
   try {
-    (void)ReadFileContent(file);
+    (void)ReadWhole(file);
     FAIL() << "a short read was taken for the whole file";
   } catch (const std::system_error& e) {
     EXPECT_EQ(e.code(), make_error_code(ScanErrc::kFileShrank));
@@ -52,56 +60,20 @@ TEST(ReadFileContent, AFileThatShrinksAfterOpeningFails) {
   }
 }
 
-TEST(ReadFileContent, AFileThatGrowsIsReadUpToItsSizeAtOpening) {
+TEST(InputFile, AFileThatGrowsIsReadUpToItsSizeAtOpening) {
   const TempDir dir;
   const std::string path = dir.Write("f", "1234");
-  const ScanFile file(path);
+  InputFile file(path);
   {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, "\xFF\xDB", 2), 2);
     ::close(fd);
   }
-  EXPECT_EQ(ReadFileContent(file).size(), 4U);
+  EXPECT_EQ(ReadWhole(file), "1234");
 }
 
-TEST(ReadFileContent, LargeBuffersAreWholeAndZeroFilledWhereNotRead) {
-  const TempDir dir;
-  const std::string path = dir.Write("big", "");
-  constexpr std::size_t kSize = (std::size_t{9} << 20) + 5;  // past the huge-page threshold
-  std::filesystem::resize_file(path, kSize);
-  {
-    const int fd = ::open(path.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, "CDN", 3, kSize - 3), 3);
-    ::close(fd);
-  }
-  const FileContent content = ReadFileContent(ScanFile(path));
-  ASSERT_EQ(content.size(), kSize);
-  EXPECT_EQ(content.data()[0], 0);
-  EXPECT_EQ(content.data()[kSize - 1], 'N');
-  const auto findings = ScanContent(content);
-  ASSERT_EQ(findings.size(), 1U);
-  EXPECT_EQ(findings[0].position, kSize - 2);
-}
-
-TEST(ReadFileContent, AFileLargerThanMemoryFailsCleanly) {
-  const TempDir dir;
-  const std::string path = dir.Write("vast", "");
-  std::filesystem::resize_file(path, std::uintmax_t{1} << 42);  // 4 TiB, sparse
-  const ScanFile file(path);
-  try {
-    (void)ReadFileContent(file);
-    FAIL() << "a 4 TiB file was taken into memory";
-  } catch (const std::system_error& e) {
-    EXPECT_EQ(e.code(), std::errc::not_enough_memory);
-    EXPECT_EQ(std::string(e.what()), path + ": Cannot allocate memory");
-  }
-}
-
-// Raw disk images are scanned through their block device, whose size comes
-// from seeking to its end. Needs root and a free loop device.
-TEST(ReadStream, WaitsOnANonBlockingPipeAndReadsItToItsEnd) {
+TEST(ReadFully, WaitsOnANonBlockingPipeAndReadsItToItsEnd) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   ASSERT_EQ(::fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
@@ -114,17 +86,17 @@ TEST(ReadStream, WaitsOnANonBlockingPipeAndReadsItToItsEnd) {
     ::close(fd);
   });
   std::array<unsigned char, 64> buffer{};
-  const std::size_t got = ReadStream(fds[0], buffer.data(), buffer.size(), "pipe");
+  const std::size_t got = ReadFully(fds[0], buffer, "pipe");
   writer.join();
   ::close(fds[0]);
   EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got)),
             "FFDBFFDBFFDBFFDB");
 }
 
-TEST(ReadStream, AFailedReadNamesTheInput) {
+TEST(ReadFully, AFailedReadNamesTheInput) {
   try {
     std::array<unsigned char, 4> buffer{};
-    ReadStream(-1, buffer.data(), buffer.size(), "(standard input)");
+    ReadFully(-1, buffer, "(standard input)");
     FAIL() << "reading a closed descriptor succeeded";
   } catch (const std::system_error& e) {
     EXPECT_EQ(e.code().value(), EBADF);
@@ -132,7 +104,9 @@ TEST(ReadStream, AFailedReadNamesTheInput) {
   }
 }
 
-TEST(ReadFileContent, BlockDevicesAreReadToTheirEnd) {
+// Raw disk images are scanned through their block device, whose size comes
+// from seeking to its end. Needs root and a free loop device.
+TEST(InputFile, BlockDevicesAreReadToTheirEnd) {
   const TempDir dir;
   std::string image(1 << 20, '\0');
   image.replace(5000, 2, "\xFF\xDB");
@@ -157,7 +131,7 @@ TEST(ReadFileContent, BlockDevicesAreReadToTheirEnd) {
 }
 
 // A sparse file of 4 GiB + 6 bytes: positions past both 2^31 and 2^32 must
-// come out true, in the whole-file Run and in the chunked scan alike.
+// come out true, in the Run and in the scan as found alike.
 class HugeSparseFile : public ::testing::Test {
  protected:
   static constexpr std::uint64_t kFourGiB = std::uint64_t{1} << 32;
@@ -188,17 +162,11 @@ TEST_F(HugeSparseFile, RunReportsPositionsPastFourGiB) {
             "\r\nSteganography found at marker position 4294967300\r\nHiderman program detected!");
 }
 
-TEST_F(HugeSparseFile, ChunkedScanReportsTheSamePositions) {
-  const ScanFile file(path_);
-  ChunkScanner scanner;
+TEST_F(HugeSparseFile, ScanAsFoundReportsTheSamePositions) {
+  InputFile file(path_);
   std::vector<Position> positions;
-  for (std::uint64_t offset = 0; offset < file.size();) {
-    const auto buffer = scanner.Buffer();
-    const std::size_t got = file.ReadAt(offset, buffer.data(), buffer.size());
-    ASSERT_GT(got, 0U);
-    scanner.Scan(got, [&](const ScanFinding& f) { positions.push_back(f.position); });
-    offset += got;
-  }
+  ScanInput(file, FindingOrder::kAsFound,
+            [&](const ScanFinding& f) { positions.push_back(f.position); });
   EXPECT_EQ(positions, (std::vector<Position>{2147483659ULL, 4294967298ULL, 4294967300ULL}));
 }
 

@@ -1,0 +1,67 @@
+#include "detection/descriptor_io.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "detection/scan_error.h"
+
+namespace telltale {
+namespace {
+
+// Waits until `fd` is ready for `events`; a signal only ends the wait early.
+void WaitUntilReady(int fd, short events, const std::string& name) {
+  pollfd ready{.fd = fd, .events = events, .revents = 0};
+  if (::poll(&ready, 1, -1) < 0 && errno != EINTR) {
+    ThrowErrno(errno, name);
+  }
+}
+
+// The one transfer loop: calls `once(done)` until `count` bytes have moved or
+// it returns 0, and returns the bytes moved.
+template <typename Once>
+std::size_t TransferAll(int fd, short events, std::size_t count, const std::string& name,
+                        Once once) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t moved = once(done);
+    if (moved > 0) {
+      done += static_cast<std::size_t>(moved);
+    } else if (moved == 0) {
+      break;
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      WaitUntilReady(fd, events, name);
+    } else if (errno != EINTR) {
+      ThrowErrno(errno, name);
+    }
+  }
+  return done;
+}
+
+}  // namespace
+
+std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string& name) {
+  return TransferAll(fd, POLLIN, buffer.size(), name, [&](std::size_t done) {
+    return ::read(fd, buffer.data() + done, buffer.size() - done);
+  });
+}
+
+std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,
+                        const std::string& name) {
+  return TransferAll(fd, POLLIN, buffer.size(), name, [&](std::size_t done) {
+    return ::pread(fd, buffer.data() + done, buffer.size() - done,
+                   static_cast<off_t>(offset + done));
+  });
+}
+
+void WriteFully(int fd, std::string_view text, const std::string& name) {
+  const std::size_t written = TransferAll(fd, POLLOUT, text.size(), name, [&](std::size_t done) {
+    return ::write(fd, text.data() + done, text.size() - done);
+  });
+  if (written < text.size()) {
+    ThrowErrno(EIO, name);  // write() returning 0 for a non-empty text
+  }
+}
+
+}  // namespace telltale

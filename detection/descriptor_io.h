@@ -1,0 +1,27 @@
+// Reading and writing whole buffers through file descriptors.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace telltale {
+
+// Each call retries on EINTR and on short transfers, and waits on a
+// descriptor left non-blocking by whoever opened it (an inherited standard
+// stream) instead of failing with EAGAIN. Failures are std::system_error
+// whose what() starts with `name`.
+
+// Reads from where `fd` stands until `buffer` is full or the input ends;
+// returns the count, fewer than asked only at the end.
+std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string& name);
+
+// The same, from `offset` on, for descriptors that can be read at an offset.
+std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,
+                        const std::string& name);
+
+// Writes every byte of `text`.
+void WriteFully(int fd, std::string_view text, const std::string& name);
+
+}  // namespace telltale

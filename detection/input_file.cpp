@@ -1,0 +1,111 @@
+#include "detection/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "detection/descriptor_io.h"
+#include "detection/scan_error.h"
+
+namespace telltale {
+namespace {
+
+// Regular files and block devices have a size and can be read without
+// waiting on anybody; everything else is refused before any read.
+void RequireScannable(mode_t mode, const std::string& path) {
+  switch (mode & S_IFMT) {
+    case S_IFREG:
+    case S_IFBLK:
+      return;
+    case S_IFDIR:
+      ThrowErrno(EISDIR, path);
+    case S_IFIFO:
+      ThrowScanError(ScanErrc::kNamedPipe, path);
+    case S_IFSOCK:
+      ThrowScanError(ScanErrc::kSocket, path);
+    case S_IFCHR:
+      ThrowScanError(ScanErrc::kCharacterDevice, path);
+    default:
+      ThrowScanError(ScanErrc::kNotAFile, path);
+  }
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& path) : path_(path) {
+  if (path.empty()) {
+    ThrowErrno(ENOENT, path);
+  }
+  if (path.find('\0') != std::string::npos) {
+    // The system would silently open a shorter name.
+    ThrowErrno(EINVAL, path);
+  }
+  // Look before opening: opening some devices has effects of its own.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0) {
+    ThrowErrno(errno, path);
+  }
+  RequireScannable(before.st_mode, path);
+
+  // O_NONBLOCK: should the name have become a FIFO meanwhile, opening it
+  // does not wait for a writer; the check below then refuses it.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd_ < 0) {
+    ThrowErrno(errno, path);
+  }
+  try {
+    struct stat opened {};
+    if (::fstat(fd_, &opened) != 0) {
+      ThrowErrno(errno, path);
+    }
+    RequireScannable(opened.st_mode, path);
+    opened_ = CurrentVersion();
+    size_ = opened_.size;
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+}
+
+InputFile::~InputFile() { ::close(fd_); }
+
+InputFile::Version InputFile::CurrentVersion() const {
+  struct stat now {};
+  if (::fstat(fd_, &now) != 0) {
+    ThrowErrno(errno, path_);
+  }
+  Version version{static_cast<std::uint64_t>(now.st_size), now.st_mtim};
+  if (!S_ISREG(now.st_mode)) {
+    // A block device's size comes from seeking to its end.
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (end < 0) {
+      ThrowErrno(errno, path_);
+    }
+    version.size = static_cast<std::uint64_t>(end);
+  }
+  return version;
+}
+
+std::size_t InputFile::Read(std::uint64_t offset, std::span<unsigned char> buffer) {
+  const auto wanted = static_cast<std::size_t>(
+      std::min<std::uint64_t>(buffer.size(), size_ - std::min(offset, size_)));
+  const std::size_t got = ReadFullyAt(fd_, offset, buffer.first(wanted), path_);
+  if (got < wanted) {
+    ThrowScanError(ScanErrc::kFileShrank, path_);
+  }
+  return got;
+}
+
+void InputFile::CheckUnchanged() const {
+  const Version now = CurrentVersion();
+  if (now.size != opened_.size || now.modified.tv_sec != opened_.modified.tv_sec ||
+      now.modified.tv_nsec != opened_.modified.tv_nsec) {
+    ThrowScanError(ScanErrc::kFileChanged, path_);
+  }
+}
+
+}  // namespace telltale

@@ -1,0 +1,54 @@
+// The scan of one input, streamed in chunks: any size in bounded memory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+
+#include "detection/scan_content.h"
+#include "detection/scan_source.h"
+#include "detection/sizes.h"
+
+namespace telltale {
+
+enum class FindingOrder {
+  kReport,   // as the window reports them: every first-rule finding, then the second rule's
+  kAsFound,  // each rule's findings in position order, the two rules interleaved
+};
+
+// Findings per rule, in table order.
+using FindingCounts = std::array<std::uint64_t, kSignatureTable.size()>;
+
+struct ScanProgress {
+  std::uint64_t done = 0;   // bytes read so far
+  std::uint64_t total = 0;  // bytes to read in all, as far as known; 0 for a stream
+};
+
+struct ScanControl {
+  // A stop requested here ends the scan before its next read with a
+  // std::system_error (ECANCELED), "Operation canceled".
+  std::stop_token stop;
+  // Called on the scanning thread after every read.
+  std::function<void(const ScanProgress&)> on_progress;
+};
+
+struct ScanSizes {
+  std::size_t chunk = kChunkSize;
+  std::size_t block = kCandidateBlockSize;
+  std::size_t held_in_memory = kHeldPositionBytes;
+};
+
+// Hands every finding of `source` to `on_finding` in `order`.
+//
+// Reads go into a 64-byte aligned buffer, each chunk's last bytes carried
+// before the next so that markers across chunks are found. In report order
+// a source that can be read again is read twice: the first pass reports the
+// first rule and notes which blocks may hold the second rule's marker; the
+// second pass reads only those blocks again. A source that cannot be read
+// again has the second rule's positions held until its end instead (see
+// sizes.h). Failures are std::system_error naming the source.
+FindingCounts ScanInput(ScanSource& source, FindingOrder order, const FindingCallback& on_finding,
+                        const ScanControl& control = {}, const ScanSizes& sizes = {});
+
+}  // namespace telltale

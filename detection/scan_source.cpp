@@ -1,0 +1,11 @@
+#include "detection/scan_source.h"
+
+#include "detection/descriptor_io.h"
+
+namespace telltale {
+
+std::size_t StreamSource::Read(std::uint64_t /*offset*/, std::span<unsigned char> buffer) {
+  return ReadFully(fd_, buffer, name_);
+}
+
+}  // namespace telltale

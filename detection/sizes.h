@@ -1,0 +1,37 @@
+// Every size that bounds Telltale's memory or shapes its reads and writes,
+// in one place.
+#pragma once
+
+#include <cstddef>
+
+namespace telltale {
+
+// Reading and scanning one input.
+
+// Bytes read at a time: small enough that a chunk just read is still in the
+// core's cache when it is scanned.
+inline constexpr std::size_t kChunkSize = std::size_t{256} << 10;
+
+// The unit in which the first pass notes where the second marker may lie; the
+// second pass reads again only such blocks. Smaller blocks mean less to read
+// again and a larger note: one bit per block, 128 KiB for a 16 GiB file.
+inline constexpr std::size_t kCandidateBlockSize = std::size_t{16} << 10;
+
+// Later-rule positions of an input that cannot be read twice (a pipe) are held
+// until its end, delta-encoded; this much stays in memory, the rest goes to an
+// unnamed temporary file.
+inline constexpr std::size_t kHeldPositionBytes = std::size_t{512} << 10;
+
+// The scanner's output.
+
+// Output gathered from one input before it is handed on to be printed.
+inline constexpr std::size_t kOutputBatchBytes = std::size_t{64} << 10;
+
+// Standard output that is not a terminal is written in blocks of this size.
+inline constexpr std::size_t kConsoleBlockBytes = std::size_t{64} << 10;
+
+// Output of later inputs held back while an earlier one is still being
+// scanned; a job that would hold more waits for its turn.
+inline constexpr std::size_t kHeldOutputBytes = std::size_t{8} << 20;
+
+}  // namespace telltale

@@ -1,0 +1,250 @@
+// The streamed scan must find exactly what the plain scan finds, in the order
+// asked, wherever chunks and blocks are cut and whatever kind of input it is.
+#include "detection/scan_input.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "detection/input_file.h"
+#include "detection/scan_error.h"
+#include "memory_source.h"
+#include "reference_scan.h"
+#include "test_support.h"
+
+namespace telltale {
+namespace {
+
+using testing::AsBytes;
+using testing::Describe;
+using testing::MemorySource;
+using Strings = std::vector<std::string>;
+
+Strings Reference(std::string_view content) {
+  std::vector<ScanFinding> found;
+  ScanContentReference(AsBytes(content), [&](const ScanFinding& f) { found.push_back(f); });
+  return Describe(found);
+}
+
+// The findings of ScanInput, put into report order when they came as found
+// (each rule's are in position order either way).
+Strings Streamed(ScanSource& source, FindingOrder order, const ScanSizes& sizes,
+                 const ScanControl& control = {}) {
+  std::vector<ScanFinding> found;
+  const FindingCounts counts = ScanInput(
+      source, order, [&](const ScanFinding& f) { found.push_back(f); }, control, sizes);
+  EXPECT_EQ(counts[0] + counts[1], found.size());
+  if (order == FindingOrder::kAsFound) {
+    std::stable_sort(found.begin(), found.end(),
+                     [](const ScanFinding& a, const ScanFinding& b) { return a.rule < b.rule; });
+  }
+  return Describe(found);
+}
+
+Strings Streamed(std::string_view content, bool can_read_again, FindingOrder order,
+                 const ScanSizes& sizes) {
+  MemorySource source(content, can_read_again);
+  return Streamed(source, order, sizes);
+}
+
+TEST(ScanInput, AgreesWithThePlainScanForEveryChunkBlockSourceAndOrder) {
+  std::uint32_t seed = 100;
+  for (const std::string_view alphabet : {"cdnCDN\xFF\xDB", "\xFF\xDB", "CcDdNn"}) {
+    for (const std::size_t size : {0, 1, 2, 3, 200, 20000}) {
+      const std::string content = testing::RandomText(size, alphabet, seed++);
+      const Strings want = Reference(content);
+      for (const std::size_t chunk : {1, 2, 3, 5, 64, 1000}) {
+        for (const std::size_t block : {1, 3, 16, 4096}) {
+          for (const bool file : {true, false}) {
+            for (const FindingOrder order : {FindingOrder::kReport, FindingOrder::kAsFound}) {
+              ASSERT_EQ(Streamed(content, file, order, {chunk, block, 16}), want)
+                  << "seed " << seed - 1 << " chunk " << chunk << " block " << block
+                  << (file ? " file" : " pipe") << " order " << static_cast<int>(order);
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(ScanInput, MarkersSplitAtEveryOffsetOfAChunkBoundary) {
+  for (std::size_t chunk = 1; chunk <= 8; ++chunk) {
+    for (std::size_t shift = 0; shift < 2 * chunk + 3; ++shift) {
+      const std::string content =
+          std::string(shift, '.') + "\xFF\xDB" + "cDn" + "\xFF\xDB" + "CDN" + "cdn" + "..";
+      for (const bool file : {true, false}) {
+        EXPECT_EQ(Streamed(content, file, FindingOrder::kReport, {chunk, 4, 16}),
+                  Reference(content))
+            << "chunk " << chunk << " shift " << shift;
+      }
+    }
+  }
+}
+
+TEST(ScanInput, FirstMatchIgnoresCaseThenLaterOnesAreExactAcrossChunks) {
+  // JPHide markers early; the first Hiderman candidate only in a late chunk,
+  // in lower case; a lower-case one in the next chunk that later searches
+  // must not take; an exact one further on.
+  std::string content(64 * 1024, '.');
+  content.replace(100, 2, "\xFF\xDB");
+  content.replace(40000, 3, "cdn");
+  content.replace(44100, 3, "cdn");
+  content.replace(60000, 3, "CDN");
+  for (const bool file : {true, false}) {
+    EXPECT_EQ(Streamed(content, file, FindingOrder::kReport, {4096, 1024, 16}),
+              (Strings{"JPHide@101", "Hiderman@40001", "Hiderman@60001"}));
+  }
+}
+
+std::uint64_t BytesRead(const MemorySource& source) {
+  std::uint64_t total = 0;
+  for (const MemorySource::ReadNote& read : source.reads) {
+    total += read.got;
+  }
+  return total;
+}
+
+TEST(ScanInput, ReadsAgainOnlyTheBlocksThatMayHoldTheSecondMarker) {
+  std::string content(1 << 20, '.');
+  content.replace(700001, 3, "CDN");
+  MemorySource source(content, true);
+  EXPECT_EQ(Streamed(source, FindingOrder::kReport, {65536, 4096, 16}), Strings{"Hiderman@700002"});
+  // One block and the two bytes after it, on top of the whole file.
+  EXPECT_EQ(BytesRead(source), content.size() + 4096 + 2);
+}
+
+TEST(ScanInput, EveryReadLandsOnA64ByteBoundary) {
+  const std::string content = testing::RandomText(300000, "cdnCDN\xFF\xDB.", 5);
+  for (const bool file : {true, false}) {
+    MemorySource source(content, file);
+    EXPECT_EQ(Streamed(source, FindingOrder::kReport, {65536, 4096, 64}), Reference(content));
+    ASSERT_GE(source.reads.size(), 5U);
+    for (const MemorySource::ReadNote& read : source.reads) {
+      EXPECT_EQ(read.destination % 64, 0U) << "read at offset " << read.offset;
+    }
+  }
+}
+
+TEST(ScanInput, AStopRequestEndsTheScanBeforeItsNextRead) {
+  MemorySource source(std::string(100000, 'x'), true);
+  std::stop_source stop;
+  ScanControl control{stop.get_token(), [&](const ScanProgress&) { stop.request_stop(); }};
+  try {
+    Streamed(source, FindingOrder::kReport, {1000, 100, 16}, control);
+    FAIL() << "the scan went on after a stop was requested";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), std::errc::operation_canceled);
+    EXPECT_STREQ(e.what(), "memory: Operation canceled");
+  }
+  EXPECT_EQ(source.reads.size(), 1U);
+}
+
+// Pipes through a real descriptor, written by another thread.
+class PipeInput : public ::testing::Test {
+ protected:
+  Strings ScanThroughPipe(const std::string& content, const ScanSizes& sizes) {
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    std::thread writer([&, fd = fds[1]] {
+      std::string_view rest = content;
+      while (!rest.empty()) {
+        const ssize_t n = ::write(fd, rest.data(), rest.size());
+        if (n <= 0) {
+          break;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(n));
+      }
+      ::close(fd);
+    });
+    StreamSource source(fds[0], "(standard input)");
+    Strings found;
+    try {
+      found = Streamed(source, FindingOrder::kReport, sizes);
+    } catch (...) {
+      ::close(fds[0]);
+      writer.join();
+      throw;
+    }
+    ::close(fds[0]);
+    writer.join();
+    return found;
+  }
+};
+
+TEST_F(PipeInput, HeldPositionsBeyondMemoryKeepTheirOrder) {
+  // About 40,000 Hiderman positions, with far more than 64 bytes of them:
+  // most go through the temporary file, in distances of every size.
+  std::string content;
+  std::mt19937 random(3);
+  while (content.size() < 400000) {
+    content += "\xFF\xDB";
+    content += random() % 2 == 0 ? "CDN" : "cdn";
+    content.append(random() % (random() % 8 == 0 ? 3000 : 4), '.');
+  }
+  EXPECT_EQ(ScanThroughPipe(content, {4096, 1024, 64}), Reference(content));
+}
+
+TEST_F(PipeInput, ATemporaryFileThatCannotBeMadeIsAnErrorNamingTheInput) {
+  const char* old = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
+  const std::string saved = old != nullptr ? old : "";
+  ASSERT_EQ(::setenv("TMPDIR", "/nonexistent/telltale", 1), 0);
+  try {
+    std::string many;
+    for (int i = 0; i < 100; ++i) {
+      many += "CDN";
+    }
+    ScanThroughPipe(many, {1024, 1024, 16});
+    ADD_FAILURE() << "positions beyond memory were dropped or kept without a file";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), std::errc::no_such_file_or_directory);
+    EXPECT_STREQ(e.what(),
+                 "(standard input): temporary file for held findings: No such file or directory");
+  }
+  if (old != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+}
+
+// A file changed between the first pass and the second must not have the
+// second rule's findings taken from its new version.
+TEST(ScanInput, AFileChangedBetweenThePassesFails) {
+  const testing::TempDir dir;
+  for (const bool same_size : {true, false}) {
+    const std::string path = dir.Write("changing", "\xFF\xDB....CDN....");
+    InputFile file(path);
+    Strings found;
+    ScanControl control;
+    control.on_progress = [&](const ScanProgress&) {
+      if (same_size) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+      } else {
+        dir.Write("changing", "\xFF\xDB....CDN....more");
+      }
+    };
+    try {
+      ScanInput(
+          file, FindingOrder::kReport,
+          [&](const ScanFinding& f) { found.push_back(Describe({f})[0]); }, control);
+      ADD_FAILURE() << "the second pass read a changed file";
+    } catch (const std::system_error& e) {
+      EXPECT_EQ(e.code(), make_error_code(ScanErrc::kFileChanged));
+      EXPECT_EQ(std::string(e.what()), path + ": File changed while it was being read");
+    }
+    EXPECT_EQ(found, Strings{"JPHide@1"});
+  }
+}
+
+}  // namespace
+}  // namespace telltale
