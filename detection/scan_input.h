@@ -37,17 +37,21 @@ struct ScanSizes {
   std::size_t chunk = kChunkSize;
   std::size_t block = kCandidateBlockSize;
   std::size_t held_in_memory = kHeldPositionBytes;
+  std::size_t workers = kReadWorkers;
 };
 
-// Hands every finding of `source` to `on_finding` in `order`.
+// Hands every finding of `source` to `on_finding` in `order`, one call at a
+// time, though not always on the calling thread.
 //
-// Reads go into a 64-byte aligned buffer, each chunk's last bytes carried
-// before the next so that markers across chunks are found. In report order
-// a source that can be read again is read twice: the first pass reports the
-// first rule and notes which blocks may hold the second rule's marker; the
-// second pass reads only those blocks again. A source that cannot be read
-// again has the second rule's positions held until its end instead (see
-// sizes.h). Failures are std::system_error naming the source.
+// Every read goes into a 64-byte aligned buffer. A source that can be read
+// again is read twice: the first pass, shared among `workers` threads that
+// each read and scan whole chunks (with the few bytes after them), reports
+// the first rule and notes which blocks may hold the second rule's marker;
+// the second pass reads only those blocks again and reports the second rule.
+// Both orders are then the same. A stream is read once, by the calling
+// thread, each chunk's last bytes carried before the next; in report order
+// it holds the second rule's positions until its end. Failures are
+// std::system_error naming the source.
 FindingCounts ScanInput(ScanSource& source, FindingOrder order, const FindingCallback& on_finding,
                         const ScanControl& control = {}, const ScanSizes& sizes = {});
 

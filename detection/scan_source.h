@@ -23,8 +23,9 @@ class ScanSource {
   [[nodiscard]] virtual bool CanReadAgain() const = 0;
 
   // Fills `buffer` with the bytes from `offset` on and returns the count,
-  // fewer than asked only at the input's end. A source that cannot read again
-  // is only ever asked for the offset where its last read ended. Throws
+  // fewer than asked only at the input's end. A source that can read again
+  // may be asked from several threads at once; one that cannot is asked from
+  // one thread, only ever for the offset where its last read ended. Throws
   // std::system_error.
   virtual std::size_t Read(std::uint64_t offset, std::span<unsigned char> buffer) = 0;
 

@@ -12,6 +12,12 @@ namespace telltale {
 // core's cache when it is scanned.
 inline constexpr std::size_t kChunkSize = std::size_t{256} << 10;
 
+// Threads that read and scan one file's chunks at the same time, each its
+// own chunks into its own buffer, so that copying from the page cache, which
+// costs more than the scan, does not hold up the scan. Two was measured to
+// help; more would take cores from the scanner's parallel jobs.
+inline constexpr std::size_t kReadWorkers = 2;
+
 // The unit in which the first pass notes where the second marker may lie; the
 // second pass reads again only such blocks. Smaller blocks mean less to read
 // again and a larger note: one bit per block, 128 KiB for a 16 GiB file.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,16 +37,18 @@ class MemorySource final : public ScanSource {
     const std::size_t at = std::min<std::size_t>(offset, content_.size());
     const std::size_t count = std::min(buffer.size(), content_.size() - at);
     std::memcpy(buffer.data(), content_.data() + at, count);
+    const std::lock_guard lock(mutex_);
     reads.push_back({offset, count, reinterpret_cast<std::uintptr_t>(buffer.data())});
     return count;
   }
 
-  std::vector<ReadNote> reads;
+  std::vector<ReadNote> reads;  // in the order they ended
 
  private:
   std::string content_;
   bool can_read_again_;
   std::string name_;
+  std::mutex mutex_;
 };
 
 }  // namespace telltale::testing
