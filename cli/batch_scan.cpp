@@ -1,6 +1,5 @@
 #include "cli/batch_scan.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -137,9 +136,6 @@ class Batch {
         return Scan(source, out);
       }
       InputFile file(input.path);
-      if (file.size() > kChunkSize) {
-        ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
-      }
       progress_.AddTotal(*file.size());
       return Scan(file, out);
     } catch (const std::system_error& e) {

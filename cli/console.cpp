@@ -2,8 +2,7 @@
 
 #include <unistd.h>
 
-#include "detection/descriptor_io.h"
-#include "detection/sizes.h"
+#include "detection/telltale.h"
 
 namespace telltale::cli {
 namespace {

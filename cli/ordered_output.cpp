@@ -1,13 +1,8 @@
 #include "cli/ordered_output.h"
 
+#include "detection/sizes.h"
+
 namespace telltale::cli {
-namespace {
-
-// What holding one input's place costs besides its text, so that a long run
-// of finished inputs waiting behind a slow one is bounded too.
-constexpr std::size_t kChargePerInput = 128;
-
-}  // namespace
 
 OrderedOutput::OrderedOutput(Console& console, std::size_t held_limit)
     : console_(console), held_limit_(held_limit) {}
@@ -43,7 +38,7 @@ void OrderedOutput::Finish(std::size_t input) {
 OrderedOutput::Held& OrderedOutput::HeldFor(std::size_t input) {
   const auto [it, added] = held_.try_emplace(input);
   if (added) {
-    held_bytes_ += kChargePerInput;
+    held_bytes_ += kHeldOutputChargePerInput;
   }
   return it->second;
 }
@@ -67,7 +62,7 @@ void OrderedOutput::AdvanceLocked() {
       PrintLocked(part.stream, part.text);
       held_bytes_ -= part.text.size();
     }
-    held_bytes_ -= kChargePerInput;
+    held_bytes_ -= kHeldOutputChargePerInput;
     const bool finished = it->second.finished;
     held_.erase(it);
     if (!finished) {

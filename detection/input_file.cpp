@@ -10,6 +10,7 @@
 
 #include "detection/descriptor_io.h"
 #include "detection/scan_error.h"
+#include "detection/sizes.h"
 
 namespace telltale {
 namespace {
@@ -65,6 +66,10 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     RequireScannable(opened.st_mode, path);
     opened_ = CurrentVersion();
     size_ = opened_.size;
+    if (size_ > kChunkSize) {
+      // Only advice: the file is read from start to end (twice where needed).
+      ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
   } catch (...) {
     ::close(fd_);
     throw;

@@ -40,4 +40,8 @@ inline constexpr std::size_t kConsoleBlockBytes = std::size_t{64} << 10;
 // scanned; a job that would hold more waits for its turn.
 inline constexpr std::size_t kHeldOutputBytes = std::size_t{8} << 20;
 
+// What holding one input's place costs besides its text, so that a long run
+// of finished inputs waiting behind a slow one is bounded too.
+inline constexpr std::size_t kHeldOutputChargePerInput = 128;
+
 }  // namespace telltale

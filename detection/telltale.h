@@ -2,6 +2,7 @@
 // a buffer or of a streamed input, the report texts and the Run.
 #pragma once
 
+#include "detection/descriptor_io.h"    // IWYU pragma: export
 #include "detection/input_file.h"       // IWYU pragma: export
 #include "detection/last_text_sink.h"   // IWYU pragma: export
 #include "detection/marker_search.h"    // IWYU pragma: export
