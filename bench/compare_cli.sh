@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Times telltale-scan against ripgrep and yara on a large random file and on a
-# file of nothing but 0xFF bytes, and -j 2 against -j 1 on many small JPEG
-# images, each in one hyperfine run, and prints the ratios; then the peak
-# resident memory of a scan of a 4 GiB file and of a file that is all markers.
+# Times telltale-scan against dd, ripgrep and yara on a large random file, and
+# a Run (--window-text) against dd on the same file; against ripgrep and yara
+# on a file of nothing but 0xFF bytes; -j 2 against -j 1 on many small JPEG
+# images; each comparison in one hyperfine run, with the ratios printed. Then
+# 256 MiB of "CDN" as a regular file and through a pipe (time, peak resident
+# memory, peak temporary-file use), and the peak memory of scans of large
+# sparse files.
 # Usage: bench/compare_cli.sh [path/to/telltale-scan]   (default: build/cli/telltale-scan)
 # Needs hyperfine, ripgrep, yara, ImageMagick, python3 and GNU time, and about
-# 2.5 GiB free in $TMPDIR (or /tmp), held positions included; everything it
-# makes is removed at the end.
+# 1.5 GiB free in $TMPDIR (or /tmp); everything it makes is removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -65,11 +67,14 @@ EOF
 compare_on() {
   local file=$1
   hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
-    -n telltale-scan "$scanner -q $file" \
+    -n "telltale-scan -j 1" "$scanner -q -j 1 $file" \
+    -n "telltale-scan --window-text" "$scanner --window-text $file" \
+    -n "dd bs=256K" "dd if=$file of=/dev/null bs=256K" \
     -n ripgrep "rg -a -o -b --no-mmap '(?-u)\\xFF\\xDB' $file" \
     -n yara "yara -s $work/markers.yar $file" >/dev/null 2>&1
   echo "$(basename "$file"):"
-  ratios "$work/result.json" telltale-scan ripgrep yara
+  ratios "$work/result.json" "telltale-scan -j 1" "dd bs=256K" ripgrep yara
+  ratios "$work/result.json" "telltale-scan --window-text" "dd bs=256K"
 }
 
 compare_on "$work/random.bin"
@@ -89,9 +94,43 @@ peak_rss() {
   tail -n 1 "$work/rss" | awk '{ printf "%.1f MiB", $1 / 1024 }'
 }
 
+# Peak size of the scanner's temporary file, which has no name: sampled
+# through /proc while the command runs.
+peak_tmp() {
+  python3 - "$@" <<'EOF2'
+import os, subprocess, sys, time
+proc = subprocess.Popen(sys.argv[1:], shell=False, stdout=subprocess.DEVNULL)
+peak = 0
+while proc.poll() is None:
+    for pid in [proc.pid] + [int(p) for p in os.popen(f"pgrep -P {proc.pid}").read().split()]:
+        try:
+            for fd in os.listdir(f"/proc/{pid}/fd"):
+                try:
+                    st = os.stat(f"/proc/{pid}/fd/{fd}")
+                    if (st.st_mode & 0o170000) == 0o100000 and "(deleted)" in os.readlink(f"/proc/{pid}/fd/{fd}"):
+                        peak = max(peak, st.st_size)
+                except OSError:
+                    pass
+        except OSError:
+            pass
+    time.sleep(0.005)
+print(f"{peak / 2**20:.1f} MiB")
+EOF2
+}
+
 rm -f "$work/random.bin" "$work/ff.bin"
-truncate -s 4G "$work/sparse.bin"
 python3 -c 'import sys; open(sys.argv[1], "wb").write(b"CDN" * ((256 << 20) // 3))' "$work/cdn.bin"
-echo "Peak resident memory:"
-echo "  4 GiB file: $(peak_rss "$scanner" -q "$work/sparse.bin")"
-echo "  256 MiB of CDN (89 million findings): $(peak_rss "$scanner" -q "$work/cdn.bin")"
+hyperfine -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
+  -n "regular file" "$scanner -q $work/cdn.bin" \
+  -n "pipe" "cat $work/cdn.bin | $scanner -q -" >/dev/null 2>&1
+echo "256 MiB of CDN (89 million Hiderman findings):"
+ratios "$work/result.json" "pipe" "regular file"
+echo "  peak resident memory: regular file $(peak_rss "$scanner" -q "$work/cdn.bin"), pipe $(peak_rss sh -c "cat $work/cdn.bin | $scanner -q -")"
+echo "  peak temporary file: regular file $(peak_tmp "$scanner" -q "$work/cdn.bin"), pipe $(peak_tmp sh -c "cat $work/cdn.bin | $scanner -q -")"
+
+rm -f "$work/cdn.bin"
+truncate -s 4G "$work/sparse4.bin"
+truncate -s 8G "$work/sparse8.bin"
+echo "Peak resident memory of sparse files:"
+echo "  4 GiB file: $(peak_rss "$scanner" -q "$work/sparse4.bin")"
+echo "  8 GiB file, --window-text: $(peak_rss "$scanner" --window-text "$work/sparse8.bin")"
