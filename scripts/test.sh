@@ -17,12 +17,12 @@ find detection window cli tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -p
   xargs -0 clang-format --dry-run --Werror
 
 step "Release build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELLTALE_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 step "Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLTALE_WERROR=ON \
   -DTELLTALE_SANITIZE=address,undefined -DTELLTALE_BENCH=OFF
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -31,7 +31,7 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
 step "Differential fuzzing for ${fuzz_seconds} s"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLTALE_WERROR=ON \
   -DTELLTALE_FUZZ=ON -DTELLTALE_SANITIZE=address,undefined \
   -DTELLTALE_WINDOW=OFF -DTELLTALE_BENCH=OFF -DBUILD_TESTING=OFF
 cmake --build build-fuzz -j "$jobs" --target scan_fuzz
