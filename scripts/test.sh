@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 jobs=$(nproc)
 fuzz_seconds=${TELLTALE_FUZZ_SECONDS:-60}
@@ -13,13 +13,15 @@ fuzz_seconds=${TELLTALE_FUZZ_SECONDS:-60}
 step() { printf '\n== %s\n' "$*"; }
 
 step "Formatting"
-find detection window cli tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
-  xargs -0 clang-format --dry-run --Werror
+bash scripts/lint.sh format
 
 step "Release build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELLTALE_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+step "Static checks: clang-tidy and cppcheck"
+bash scripts/lint.sh
 
 step "Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLTALE_WERROR=ON \

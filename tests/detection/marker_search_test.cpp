@@ -54,6 +54,7 @@ std::vector<NamedKernel> Kernels() {
   std::vector<NamedKernel> kernels{{"portable", simd::FindPortable, true}};
 #if defined(__x86_64__)
   kernels.push_back({"sse2", simd::FindSse2, true});
+  // NOLINTNEXTLINE(readability-implicit-bool-conversion): inside the builtin's expansion
   kernels.push_back({"avx2", simd::FindAvx2, __builtin_cpu_supports("avx2") != 0});
 #endif
   return kernels;

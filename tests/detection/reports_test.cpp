@@ -7,14 +7,14 @@ namespace telltale {
 namespace {
 
 TEST(Reports, FindingReportIsTwoLinesAfterAnEmptyOne) {
-  EXPECT_EQ(FormatFindingReport({&kSignatureTable[0], 1}),
+  EXPECT_EQ(FormatFindingReport({kSignatureTable.data(), 1}),
             "\r\nSteganography found at marker position 1\r\nJPHide program detected!");
   EXPECT_EQ(FormatFindingReport({&kSignatureTable[1], 1234567}),
             "\r\nSteganography found at marker position 1234567\r\nHiderman program detected!");
 }
 
 TEST(Reports, PositionsPastFourGigabytesArePrintedInFull) {
-  EXPECT_EQ(FormatFindingReport({&kSignatureTable[0], 4294967297ULL}),
+  EXPECT_EQ(FormatFindingReport({kSignatureTable.data(), 4294967297ULL}),
             "\r\nSteganography found at marker position 4294967297\r\nJPHide program detected!");
   EXPECT_EQ(FormatFindingReport({&kSignatureTable[1], 18446744073709551615ULL}),
             "\r\nSteganography found at marker position 18446744073709551615\r\n"

@@ -89,7 +89,7 @@ TEST(ScanRules, MarkersAtTheFirstAndLastPositions) {
 TEST(ScanRules, FindingsCarryTheirRuleRows) {
   const auto findings = ScanContent(AsBytes("\xFF\xDB cdn"));
   ASSERT_EQ(findings.size(), 2U);
-  EXPECT_EQ(findings[0].rule, &kSignatureTable[0]);
+  EXPECT_EQ(findings[0].rule, kSignatureTable.data());
   EXPECT_EQ(findings[1].rule, &kSignatureTable[1]);
 }
 

@@ -155,7 +155,7 @@ TEST(ScanInput, AStopRequestEndsTheScanBeforeItsNextRead) {
 // Pipes through a real descriptor, written by another thread.
 class PipeInput : public ::testing::Test {
  protected:
-  Strings ScanThroughPipe(const std::string& content, const ScanSizes& sizes) {
+  static Strings ScanThroughPipe(const std::string& content, const ScanSizes& sizes) {
     int fds[2];
     EXPECT_EQ(::pipe(fds), 0);
     std::thread writer([&, fd = fds[1]] {

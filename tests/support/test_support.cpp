@@ -42,7 +42,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::Write(const std::string& name, std::string_view content) const {
-  const std::string file = (path_ / name).string();
+  std::string file = (path_ / name).string();
   std::ofstream out(file, std::ios::binary);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (!out) {
