@@ -1,26 +1,42 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building, testing, fuzzing, benchmarking
-# and screenshotting Telltale needs. Run as root (or through sudo).
+# Installs the Debian 12 packages Telltale needs. Run as root (or through sudo).
+#   scripts/install-deps.sh run    building both programs and the demonstration
+#   scripts/install-deps.sh test   everything: tests, static checks, fuzzing,
+#                                  benchmarks and the package as well
 set -euo pipefail
 
-packages=(
+run_packages=(
   # build
-  build-essential cmake ninja-build pkg-config python3
+  build-essential cmake ninja-build pkg-config
   # the window
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the demonstration on a machine without a display: a virtual X server,
+  # driving the window, copying its text and taking its picture
+  xvfb xauth xdotool xclip imagemagick fonts-dejavu-core
+)
+test_packages=(
+  python3
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
   clang libclang-rt-dev
   # static checks
   clang-format clang-tidy cppcheck
-  # window tests and screenshots on a headless machine
-  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
+  # window tests
+  x11-utils
   # the Windows version resource is checked with windres
   binutils-mingw-w64-x86-64
+  # the package and its metadata
+  dpkg-dev lintian appstream desktop-file-utils
   # comparison benchmarks for the command-line scanner
   hyperfine ripgrep yara time
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
