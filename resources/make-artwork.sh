@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Draws Telltale's artwork with ImageMagick: the logo beside the info lines
-# (logo.bmp, 24-bit, 79 x 114) and the application icon (telltale.png,
-# telltale.ico). The motif is a magnifying glass that finds a hidden pattern in
-# a picture. Run from anywhere; it writes next to itself.
+# (logo.bmp, 24-bit, 79 x 114), the application icon (telltale.png,
+# telltale.ico) and the icon theme's copies for the desktop's menus
+# (icons/hicolor/<size>/apps/telltale.png and the scalable
+# icons/hicolor/scalable/apps/telltale.svg). The motif is a magnifying glass
+# that finds a hidden pattern in a picture. Run from anywhere; it writes next to
+# itself.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -41,6 +44,42 @@ scene() {
 mapfile -t icon_draw < <(scene 4)
 convert -size 400x400 xc:none "${icon_draw[@]}" -resize 256x256 -depth 8 -strip telltale.png
 convert telltale.png -define icon:auto-resize=256,48,32,16 telltale.ico
+
+# The theme's sizes, each scaled down from the same large drawing.
+for size in 16 22 24 32 48 64 128 256; do
+  mkdir -p "icons/hicolor/${size}x${size}/apps"
+  convert -size 400x400 xc:none "${icon_draw[@]}" -resize "${size}x${size}" -depth 8 -strip \
+    "icons/hicolor/${size}x${size}/apps/telltale.png"
+done
+
+# The scalable icon: the same scene on the same 100 x 100 grid, written out by
+# hand. ImageMagick's "circle" takes the centre and a point on the rim, so the
+# radii here are those distances; its lines end flat, as SVG's butt caps do,
+# and the lens's alpha of b0 is an opacity of 0.69.
+mkdir -p icons/hicolor/scalable/apps
+cat > icons/hicolor/scalable/apps/telltale.svg <<SVG
+<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 100 100">
+  <title>Telltale</title>
+  <rect x="4" y="4" width="92" height="74" rx="6" fill="$sky"/>
+  <circle cx="74" cy="22" r="9" fill="$sun"/>
+  <polygon points="4,66 30,40 52,58 70,46 96,64 96,78 4,78" fill="$hill"/>
+  <rect x="4" y="4" width="92" height="74" rx="6" fill="none" stroke="$ink" stroke-width="3"/>
+  <circle cx="40" cy="46" r="22" fill="#ffffff" fill-opacity="0.69"/>
+  <g fill="$hidden">
+    <rect x="30" y="36" width="5" height="5"/>
+    <rect x="41" y="36" width="5" height="5"/>
+    <rect x="36" y="42" width="5" height="5"/>
+    <rect x="47" y="42" width="5" height="5"/>
+    <rect x="30" y="48" width="5" height="5"/>
+    <rect x="41" y="48" width="5" height="5"/>
+    <rect x="36" y="54" width="5" height="5"/>
+  </g>
+  <circle cx="40" cy="46" r="22" fill="none" stroke="$ink" stroke-width="6"/>
+  <line x1="57" y1="63" x2="84" y2="90" stroke="$handle" stroke-width="11"/>
+  <line x1="56" y1="62" x2="60" y2="66" stroke="$ink" stroke-width="3"/>
+</svg>
+SVG
 
 # The logo: the scene on white, the name beneath it. BMP3 with no alpha is the
 # classic 24-bit bitmap.
