@@ -27,7 +27,7 @@ test_packages=(
   # the Windows version resource is checked with windres
   binutils-mingw-w64-x86-64
   # the package and its metadata
-  dpkg-dev lintian appstream desktop-file-utils
+  dpkg-dev lintian appstream desktop-file-utils file
   # comparison benchmarks for the command-line scanner
   hyperfine ripgrep yara time
 )

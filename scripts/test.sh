@@ -23,6 +23,9 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 step "Static checks: clang-tidy and cppcheck"
 bash scripts/lint.sh
 
+step "Debian package"
+bash scripts/check-package.sh build
+
 step "Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLTALE_WERROR=ON \
   -DTELLTALE_SANITIZE=address,undefined -DTELLTALE_BENCH=OFF
