@@ -59,11 +59,6 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     ThrowErrno(errno, path);
   }
   try {
-    struct stat opened {};
-    if (::fstat(fd_, &opened) != 0) {
-      ThrowErrno(errno, path);
-    }
-    RequireScannable(opened.st_mode, path);
     opened_ = CurrentVersion();
     size_ = opened_.size;
     if (size_ > kChunkSize) {
@@ -83,6 +78,8 @@ InputFile::Version InputFile::CurrentVersion() const {
   if (::fstat(fd_, &now) != 0) {
     ThrowErrno(errno, path_);
   }
+  // Checked every time: what is checked for changes must still be a file.
+  RequireScannable(now.st_mode, path_);
   Version version{static_cast<std::uint64_t>(now.st_size), now.st_mtim};
   if (!S_ISREG(now.st_mode)) {
     // A block device's size comes from seeking to its end.

@@ -45,7 +45,8 @@ class StreamedScan {
     if (const std::optional<std::uint64_t> size = source.size(); size && source.CanReadAgain()) {
       // A small file needs no more buffer, nor more threads, than itself.
       chunk_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(*size, 1, chunk_));
-      workers_ = static_cast<std::size_t>(std::min<std::uint64_t>(workers_, *size / chunk_ + 1));
+      const std::uint64_t chunks = (*size + chunk_ - 1) / chunk_;
+      workers_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(chunks, 1, workers_));
       progress_.total = *size;
     }
   }
