@@ -22,8 +22,8 @@ test_packages=(
   clang libclang-rt-dev
   # static checks
   clang-format clang-tidy cppcheck
-  # window tests
-  x11-utils
+  # window tests: the close button is pressed through xcb
+  x11-utils libxcb1-dev
   # the Windows version resource is checked with windres
   binutils-mingw-w64-x86-64
   # the package and its metadata

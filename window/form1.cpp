@@ -1,22 +1,25 @@
 #include "window/form1.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRect>
-#include <new>
 #include <system_error>
 #include <utility>
 
-#include "detection/run_scan.h"
+#include "window/background_run.h"
 #include "window/busy_cursor.h"
 #include "window/failure_box.h"
+#include "window/input_blocker.h"
 #include "window/open_dialog.h"
 #include "window/results_box_sink.h"
+#include "window/run_progress_dialog.h"
 
 namespace telltale {
 namespace {
@@ -60,6 +63,27 @@ QLineEdit* MakeInfoLine(QWidget& parent, const QString& name, const QString& tex
 
 }  // namespace
 
+// Built when a Run starts and destroyed when it ends, in the reverse order of
+// its members: the dialog goes, the Run's thread is stopped and joined, then
+// the window takes input again and the cursor is restored.
+struct Form1::ActiveRun {
+  ActiveRun(Form1& form, const QString& chosen)
+      : path(chosen),
+        focus(form.focusWidget()),
+        blocker(form),
+        sink(*form.txtResults_),
+        progress(form, chosen, run) {}
+
+  QString path;
+  // Where the focus goes back to: disabling the Run button moves it on.
+  QPointer<QWidget> focus;
+  BusyCursor busy;
+  InputBlocker blocker;
+  ResultsBoxSink sink;  // filled on the Run's thread
+  BackgroundRun run;
+  RunProgressDialog progress;
+};
+
 Form1::Form1(QWidget* parent) : Form1(nullptr, nullptr, parent) {}
 
 Form1::Form1(ChooseFile choose_file, ReportFailure report_failure, QWidget* parent)
@@ -85,6 +109,8 @@ Form1::Form1(ChooseFile choose_file, ReportFailure report_failure, QWidget* pare
   // Connected after the notice is in place: putting it there is no edit.
   connect(Text3_, &QLineEdit::textChanged, this, &Form1::OnLogoNoticeChanged);
 }
+
+Form1::~Form1() = default;
 
 void Form1::CreateControls() {
   Label1_ = new QLabel(kInstructions, this);
@@ -135,29 +161,62 @@ void Form1::SetTabOrder() {
 }
 
 void Form1::OnRunClicked() {
+  // The button is disabled and input is dropped during a Run; this holds
+  // should a click get through anyway.
+  if (run_) {
+    return;
+  }
   const std::optional<QString> path = cdlTest_(*this);
   if (!path) {
     return;
   }
+  run_ = std::make_unique<ActiveRun>(*this, *path);
+  cmdTest_->setEnabled(false);
+  // Emitted on the Run's thread. Queued, so that the Run is ended on this
+  // thread and outside the emission.
+  connect(&run_->run, &BackgroundRun::finished, this, &Form1::OnRunFinished, Qt::QueuedConnection);
+  run_->run.Start(QFile::encodeName(*path).toStdString(), run_->sink);
+}
 
-  std::optional<RunFailure> failure;
-  {
-    const BusyCursor busy;
-    ResultsBoxSink sink(*txtResults_);
-    try {
-      RunScan(QFile::encodeName(*path).toStdString(), sink);
-    } catch (const std::system_error& e) {
-      failure = RunFailure{*path, e.code().value(), QString::fromLocal8Bit(e.code().message())};
-    } catch (const std::bad_alloc&) {
-      const std::error_code code = std::make_error_code(std::errc::not_enough_memory);
-      failure = RunFailure{*path, code.value(), QString::fromLocal8Bit(code.message())};
-    }
-    sink.Show();
+void Form1::OnRunFinished() {
+  // Already ended when the window was closed.
+  if (!run_) {
+    return;
   }
+  std::optional<RunFailure> failure;
+  bool cancelled = false;
+  try {
+    run_->run.JoinAndRethrow();
+    run_->sink.Show();
+  } catch (const std::system_error& e) {
+    failure = RunFailure{run_->path, e.code().value(), QString::fromLocal8Bit(e.code().message())};
+    cancelled = e.code() == std::errc::operation_canceled;
+  }
+  const QPointer<QWidget> focus = run_->focus;
+  run_.reset();
+  cmdTest_->setEnabled(true);
+  if (!focus.isNull()) {
+    focus->setFocus();
+  }
+
   if (failure) {
     txtResults_->setPlainText(failure->ResultsText());
-    report_failure_(*this, *failure);
+    // The user ended it: the results box says so, and that is all.
+    if (!cancelled) {
+      report_failure_(*this, *failure);
+    }
   }
+  emit runFinished();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  if (run_) {
+    run_->run.RequestStop();
+    run_.reset();
+    cmdTest_->setEnabled(true);
+    emit runFinished();
+  }
+  event->accept();
 }
 
 void Form1::OnLogoNoticeChanged() {

@@ -5,10 +5,12 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "window/run_failure.h"
 
+class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -30,13 +32,32 @@ class Form1 : public QWidget {
   explicit Form1(QWidget* parent = nullptr);
   // The same window with another way to choose a file and report a failure.
   Form1(ChooseFile choose_file, ReportFailure report_failure, QWidget* parent = nullptr);
+  // A Run still going is stopped and waited for.
+  ~Form1() override;
+
+ signals:
+  // A Run has ended and the results box shows how; a failure other than a
+  // cancel has been reported. Also emitted when closing the window ended a Run.
+  void runFinished();
+
+ protected:
+  // Closing the window during a Run stops the Run and waits for it: it ends
+  // before its next read.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A Run going on, with all it holds; destroying it ends the Run.
+  struct ActiveRun;
+
   void CreateControls();
   void SetTabOrder();
-  // Asks for a file and scans it; the results box ends with the last report,
-  // or with the reason the file could not be scanned.
+  // Asks for a file and starts scanning it on a thread of its own. Until the
+  // Run ends the window repaints but takes no input, and a progress dialog
+  // appears should the Run take a while.
   void OnRunClicked();
+  // The results box gets the last report, or the reason the file could not
+  // be scanned; a failure is then reported, unless the user cancelled.
+  void OnRunFinished();
   // Any edit of the logo notice empties it.
   void OnLogoNoticeChanged();
 
@@ -49,6 +70,7 @@ class Form1 : public QWidget {
   QLineEdit* Text3_ = nullptr;
   QLineEdit* Text2_ = nullptr;
   QLabel* Image1_ = nullptr;
+  std::unique_ptr<ActiveRun> run_;
 };
 
 }  // namespace telltale

@@ -8,10 +8,10 @@
 
 namespace telltale {
 
-// A Run does not return to the event loop between its texts, so nothing would
-// show them anyway: this keeps only the latest one and puts it into the box
-// when Show() is called at the end of the Run. A file with a million findings
-// then costs one redraw instead of a million.
+// A Run sets its texts on a thread of its own, where the box must not be
+// touched: this keeps only the latest one, and the window's thread puts it
+// into the box with Show() once the Run has ended. A file with a million
+// findings then costs one redraw instead of a million.
 class ResultsBoxSink final : public LastTextSink {
  public:
   explicit ResultsBoxSink(QPlainTextEdit& box) : box_(box) {}

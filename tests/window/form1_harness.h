@@ -8,7 +8,9 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>
@@ -45,6 +47,38 @@ class Form1Harness {
     return path;
   }
 
+  // A file of `size` zero bytes that take no room on disk: reading them goes
+  // at memory speed, yet a large one keeps a Run going for many seconds.
+  QString WriteSparseFile(const QString& name, qint64 size) const {
+    const QString path = QDir(directory.path()).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size)) {
+      qFatal("cannot make %s", qPrintable(path));
+    }
+    return path;
+  }
+
+  // Waits until `runs` Runs have ended in all. A Run that never ends fails
+  // the test after a minute instead of hanging it.
+  [[nodiscard]] bool WaitForRuns(qsizetype runs) {
+    return QTest::qWaitFor([&] { return finished.count() >= runs; }, 60'000);
+  }
+
+  // The progress dialog of the Run going on, once it shows.
+  [[nodiscard]] QProgressDialog* Progress() const {
+    auto* dialog = form.findChild<QProgressDialog*>("runProgress");
+    return dialog != nullptr && dialog->isVisible() ? dialog : nullptr;
+  }
+
+  // Waits for the progress dialog, then presses its Cancel button.
+  [[nodiscard]] bool CancelRun() {
+    if (!QTest::qWaitFor([&] { return Progress() != nullptr; }, 60'000)) {
+      return false;
+    }
+    QTest::mouseClick(Progress()->findChild<QPushButton*>(), Qt::LeftButton);
+    return true;
+  }
+
   [[nodiscard]] QPushButton* Run() const { return form.findChild<QPushButton*>("cmdTest"); }
   [[nodiscard]] QPlainTextEdit* Results() const {
     return form.findChild<QPlainTextEdit*>("txtResults");
@@ -53,6 +87,7 @@ class Form1Harness {
 
   QTemporaryDir directory;
   Form1 form;
+  QSignalSpy finished{&form, &Form1::runFinished};
   std::deque<std::optional<QString>> answers;
   int dialogs_shown = 0;
   std::vector<RunFailure> failures;

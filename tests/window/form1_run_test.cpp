@@ -1,9 +1,10 @@
 // Pressing Run: every way of pressing it, the texts a Run leaves in the results
-// box, cancelling the dialog and failing Runs.
+// box, cancelling the dialog, failing Runs, and the window during a long Run.
 #include <sys/stat.h>
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,9 @@ namespace {
 
 const QByteArray kJpegStart = QByteArray::fromHex("FFD8FFE000104A464946");
 const QString kNothingFound = QStringLiteral(" to be opened. Sorry no Steg found.");
+// Sparse zeros are read at several GB/s: a file this large keeps a Run going
+// for many seconds, long after the checks made during it.
+constexpr qint64 kLongRunBytes = qint64{64} << 30;
 
 QString FindingShown(int position, const char* tool) {
   return QStringLiteral("\nSteganography found at marker position %1\n%2 program detected!")
@@ -62,6 +66,7 @@ class Form1RunTest : public QObject {
     }
     // Alt+R presses the button as a short animation, then clicks.
     QTRY_COMPARE(h.dialogs_shown, 1);
+    QVERIFY(h.WaitForRuns(1));
     QCOMPARE(h.Results()->toPlainText(), "You Selected " + path + kNothingFound);
   }
 
@@ -97,6 +102,7 @@ class Form1RunTest : public QObject {
     Form1Harness h;
     h.AnswerDialog(h.WriteFile("image.jpg", content));
     h.Run()->click();
+    QVERIFY(h.WaitForRuns(1));
     QCOMPARE(h.Results()->toPlainText(), shown);
     // CR LF became line breaks: the empty first line shows as a block.
     QCOMPARE(h.Results()->document()->blockCount(), 3);
@@ -109,6 +115,7 @@ class Form1RunTest : public QObject {
     const QString path = h.WriteFile(QStringLiteral(u"Fr\u00FChling \u65E5\u672C.png"), "abc");
     h.AnswerDialog(path);
     h.Run()->click();
+    QVERIFY(h.WaitForRuns(1));
     QCOMPARE(h.Results()->toPlainText(), "You Selected " + path + kNothingFound);
   }
 
@@ -116,9 +123,11 @@ class Form1RunTest : public QObject {
     Form1Harness h;
     h.AnswerDialog(h.WriteFile("a.jpg", QByteArray::fromHex("FFDB")));
     h.Run()->click();
+    QVERIFY(h.WaitForRuns(1));
     const QString second = h.WriteFile("b.txt", "plain");
     h.AnswerDialog(second);
     h.Run()->click();
+    QVERIFY(h.WaitForRuns(2));
     QCOMPARE(h.Results()->toPlainText(), "You Selected " + second + kNothingFound);
   }
 
@@ -129,6 +138,8 @@ class Form1RunTest : public QObject {
     h.AnswerDialog(std::nullopt);
     h.Run()->click();
     QCOMPARE(h.dialogs_shown, 1);
+    // A Run would have disabled the button before click() returned.
+    QVERIFY(h.Run()->isEnabled());
     QCOMPARE(h.Results()->toPlainText(), QStringLiteral("kept from before"));
     QCOMPARE(changes.count(), 0);
     QVERIFY(h.failures.empty());
@@ -158,6 +169,7 @@ class Form1RunTest : public QObject {
     }
     h.AnswerDialog(path);
     h.Run()->click();
+    QVERIFY(h.WaitForRuns(1));
 
     QCOMPARE(h.failures.size(), std::size_t{1});
     QCOMPARE(h.failures[0].path, path);
@@ -171,8 +183,96 @@ class Form1RunTest : public QObject {
     const QString next = h.WriteFile("next.jpg", QByteArray::fromHex("FFDB"));
     h.AnswerDialog(next);
     QTest::keyClick(h.Run(), Qt::Key_Space);
+    QVERIFY(h.WaitForRuns(2));
     QCOMPARE(h.Results()->toPlainText(), FindingShown(1, "JPHide"));
     QCOMPARE(h.failures.size(), std::size_t{1});
+  }
+
+  void duringARunTheEventLoopRunsButTheWindowTakesNoInput() {
+    Form1Harness h;
+    QVERIFY(h.ShowActive());
+    const QString banner = h.Line("Text1")->text();
+    h.AnswerDialog(h.WriteSparseFile("large.bin", kLongRunBytes));
+    QTest::mouseClick(h.Run(), Qt::LeftButton);
+
+    bool fired = false;
+    bool run_going_when_fired = false;
+    QTimer::singleShot(0, &h.form, [&] {
+      fired = true;
+      run_going_when_fired = h.finished.isEmpty();
+    });
+    QTRY_VERIFY(fired);
+    QVERIFY(run_going_when_fired);
+    QVERIFY(!h.Run()->isEnabled());
+    QVERIFY(QGuiApplication::overrideCursor() != nullptr);
+
+    // Pressing Run and typing while the Run goes on; none of it may reach the
+    // window, then or later.
+    QTest::mouseClick(h.Run(), Qt::LeftButton);
+    QTest::keyClick(h.Line("Text2"), Qt::Key_R, Qt::AltModifier);
+    QTest::keyClicks(h.Line("Text1"), "typed");
+
+    QVERIFY(h.CancelRun());
+    QVERIFY(h.WaitForRuns(1));
+    QCOMPARE(h.dialogs_shown, 1);
+    QCOMPARE(h.Line("Text1")->text(), banner);
+
+    // Input is taken again once the Run has ended.
+    QTest::keyClicks(h.Line("Text1"), "typed");
+    QVERIFY(h.Line("Text1")->text().contains("typed"));
+  }
+
+  void cancelEndsTheRunWithoutAFailureBox_data() {
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Cancel button") << false;
+    QTest::newRow("Escape") << true;
+  }
+
+  void cancelEndsTheRunWithoutAFailureBox() {
+    QFETCH(bool, escape);
+    Form1Harness h;
+    QVERIFY(h.ShowActive());
+    const QString path = h.WriteSparseFile("large scan.bin", kLongRunBytes);
+    h.AnswerDialog(path);
+    h.Run()->click();
+
+    QTRY_VERIFY_WITH_TIMEOUT(h.Progress() != nullptr, 60'000);
+    QProgressDialog& progress = *h.Progress();
+    QVERIFY(progress.labelText().contains("large scan.bin"));
+    QVERIFY(progress.labelText().endsWith(" of 64.0 GiB"));
+    if (escape) {
+      QVERIFY(QTest::qWaitForWindowActive(&progress));
+      QTest::keyClick(&progress, Qt::Key_Escape);
+    } else {
+      QTest::mouseClick(progress.findChild<QPushButton*>(), Qt::LeftButton);
+    }
+
+    QVERIFY(h.WaitForRuns(1));
+    QCOMPARE(h.Results()->toPlainText(), "Could not scan " + path + ": Operation canceled");
+    QVERIFY(h.failures.empty());
+    QCOMPARE(h.Progress(), nullptr);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
+    // The window goes on: the next Run works as ever.
+    const QString next = h.WriteFile("next.jpg", QByteArray::fromHex("FFDB"));
+    h.AnswerDialog(next);
+    QTest::keyClick(h.Run(), Qt::Key_Space);
+    QVERIFY(h.WaitForRuns(2));
+    QCOMPARE(h.Results()->toPlainText(), FindingShown(1, "JPHide"));
+  }
+
+  void closingTheWindowEndsTheRunAtOnce() {
+    Form1Harness h;
+    QVERIFY(h.ShowActive());
+    h.AnswerDialog(h.WriteSparseFile("large.bin", kLongRunBytes));
+    h.Run()->click();
+
+    QVERIFY(h.form.close());
+    // Ended within the close: the Run's thread was stopped and joined.
+    QCOMPARE(h.finished.count(), 1);
+    QVERIFY(!h.form.isVisible());
+    QVERIFY(h.failures.empty());
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
   }
 
   void failureBoxStatesNumberAndDescription() {

@@ -1,13 +1,24 @@
 // The whole road of a Run on a real X display: Alt+R opens the real Open
 // dialog, a path is typed into it, Enter confirms, and the results box shows
-// the scan. Run under xvfb-run on the xcb platform.
+// the scan; and the window's close button during a long Run. Run under
+// xvfb-run on the xcb platform.
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <optional>
 
 #include "window/form1.h"
 #include "window/open_dialog.h"
@@ -36,6 +47,7 @@ class OpenDialogEndToEndTest : public QObject {
     Form1 form(ShowOpenDialog, [](QWidget&, const RunFailure& failure) {
       QFAIL(qPrintable("unexpected failure: " + failure.ResultsText()));
     });
+    QSignalSpy finished(&form, &Form1::runFinished);
     QVERIFY(ShowAndActivate(form));
 
     QString dialog_name;
@@ -47,7 +59,8 @@ class OpenDialogEndToEndTest : public QObject {
     QTest::keyClick(&form, Qt::Key_R, Qt::AltModifier);
 
     auto* results = form.findChild<QPlainTextEdit*>("txtResults");
-    QTRY_COMPARE(
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(
         results->toPlainText(),
         QStringLiteral("\nSteganography found at marker position 207\nHiderman program detected!"));
     QCOMPARE(dialog_name, QStringLiteral("cdlTest"));
@@ -68,9 +81,68 @@ class OpenDialogEndToEndTest : public QObject {
     QTRY_VERIFY(shown);
     QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
     QCOMPARE(results->toPlainText(), QStringLiteral("earlier results"));
+    // A Run would have disabled the button.
+    QVERIFY(form.findChild<QPushButton*>("cmdTest")->isEnabled());
+  }
+
+  // Last: closing the last window may end the application.
+  void closeButtonEndsALongRunAtOnce() {
+    QTemporaryDir directory;
+    const QString path = directory.filePath(QStringLiteral("large.bin"));
+    {
+      // Sparse zeros: a Run on them lasts many seconds.
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      QVERIFY(file.resize(qint64{64} << 30));
+    }
+    Form1 form([&](QWidget&) { return std::optional<QString>(path); },
+               [](QWidget&, const RunFailure& failure) {
+                 QFAIL(qPrintable("unexpected failure: " + failure.ResultsText()));
+               });
+    QSignalSpy finished(&form, &Form1::runFinished);
+    QVERIFY(ShowAndActivate(form));
+    QTest::keyClick(&form, Qt::Key_R, Qt::AltModifier);
+
+    // Pressed while the progress dialog is up, which must not block it.
+    QTRY_VERIFY_WITH_TIMEOUT(IsShown(form.findChild<QProgressDialog*>("runProgress")), 60'000);
+    PressCloseButton(form);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 30'000);
+    // The Run ended within the close: its thread was stopped and joined.
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!IsShown(form.findChild<QProgressDialog*>("runProgress")));
   }
 
  private:
+  static bool IsShown(const QWidget* widget) { return widget != nullptr && widget->isVisible(); }
+
+  // Sends the window what the window manager sends when its close button is
+  // pressed: WM_DELETE_WINDOW, which Qt turns into a close event unless a
+  // modal dialog blocks the window.
+  static void PressCloseButton(QWidget& window) {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    QVERIFY(x11 != nullptr);
+    xcb_connection_t* connection = x11->connection();
+    const auto atom = [connection](const char* name) {
+      xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+          connection,
+          xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+          nullptr);
+      const xcb_atom_t found = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+      std::free(reply);
+      return found;
+    };
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window.winId());
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+  }
+
   static bool ShowAndActivate(QWidget& form) {
     form.show();
     form.activateWindow();

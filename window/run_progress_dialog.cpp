@@ -1,0 +1,76 @@
+#include "window/run_progress_dialog.h"
+
+#include <QDir>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QProgressBar>
+#include <algorithm>
+
+#include "window/background_run.h"
+
+namespace telltale {
+namespace {
+
+// A Run that ends sooner shows no dialog.
+constexpr int kShowAfterMs = 500;
+// How often the dialog looks at the Run's progress: often enough to move
+// smoothly, seldom enough to cost nothing.
+constexpr int kPollMs = 100;
+// The bar counts thousandths: a byte count does not fit its int.
+constexpr int kBarSteps = 1000;
+// Wider paths are shortened in the middle, so that the dialog keeps a sane size.
+constexpr int kLongestPathPixels = 480;
+
+int BarValue(const ScanProgress& progress) {
+  if (progress.total == 0) {
+    return 0;
+  }
+  const std::uint64_t done = std::min(progress.done, progress.total);
+  return static_cast<int>(static_cast<double>(done) / static_cast<double>(progress.total) *
+                          kBarSteps);
+}
+
+// "120.5 MiB of 2.0 GiB".
+QString BytesDoneText(const ScanProgress& progress, const QLocale& locale) {
+  return QStringLiteral("%1 of %2")
+      .arg(locale.formattedDataSize(static_cast<qint64>(progress.done), 1),
+           locale.formattedDataSize(static_cast<qint64>(progress.total), 1));
+}
+
+}  // namespace
+
+RunProgressDialog::RunProgressDialog(QWidget& window, const QString& path, BackgroundRun& run)
+    : QProgressDialog(&window), run_(run), bar_(new QProgressBar(this)) {
+  setObjectName(QStringLiteral("runProgress"));
+  setWindowTitle(QStringLiteral("Telltale"));
+  setWindowModality(Qt::NonModal);
+  setAutoReset(false);
+  setAutoClose(false);
+  setBar(bar_);
+  setRange(0, kBarSteps);
+  file_ =
+      fontMetrics().elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle, kLongestPathPixels);
+  setMinimumDuration(kShowAfterMs);
+  // Starts the clock for minimumDuration. Later values go to the bar itself:
+  // setValue() would show the dialog earlier whenever it guessed from the
+  // first values that the Run will be long, and so flash it for Runs that
+  // end at once after.
+  setValue(0);
+  Update();
+
+  connect(this, &QProgressDialog::canceled, this, [this] { run_.RequestStop(); });
+  connect(&poll_, &QTimer::timeout, this, &RunProgressDialog::Update);
+  poll_.start(kPollMs);
+}
+
+void RunProgressDialog::Update() {
+  const ScanProgress progress = run_.Progress();
+  const QString text =
+      QStringLiteral("Checking %1\n%2").arg(file_, BytesDoneText(progress, locale()));
+  if (text != labelText()) {
+    setLabelText(text);
+  }
+  bar_->setValue(BarValue(progress));
+}
+
+}  // namespace telltale
