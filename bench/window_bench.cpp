@@ -46,7 +46,7 @@ void BM_RunScanKeepingLastText(benchmark::State& state) {
 }
 
 void BM_RunThroughForm1(benchmark::State& state) {
-  Form1 form([](QWidget&) { return std::optional<QString>(g_path); },
+  Form1 form([](QWidget&, const QString&) { return std::optional<QString>(g_path); },
              [](QWidget&, const RunFailure& failure) {
                static_cast<void>(std::fprintf(stderr, "%s\n", qPrintable(failure.ResultsText())));
                std::abort();

@@ -1,15 +1,21 @@
 #include "window/form1.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRect>
+#include <QUrl>
 #include <system_error>
 #include <utility>
 
@@ -46,19 +52,34 @@ const QString kInstructions = QStringLiteral(
     "message.");
 const QString kBanner = QStringLiteral(u"Telltale 2.0 \u00A9 2026 Telltale authors");
 const QString kLogoNotice = QStringLiteral(u"Logo \u00A9 2026 Telltale authors");
-const QString kCredit = QStringLiteral("https://telltale.example.org");
+// The maker and the web address, short enough for the box at the window's font.
+const QString kCredit = QStringLiteral("Telltale, telltale.example.org");
 
 // One line of text, drawn from the box's top edge and without a frame, so
 // that boxes stacked closer than their own height still read as lines.
 QLineEdit* MakeInfoLine(QWidget& parent, const QString& name, const QString& text,
-                        const QRect& geometry) {
+                        const QRect& geometry, const QString& spoken) {
   auto* line = new QLineEdit(text, &parent);
   line->setObjectName(name);
+  line->setAccessibleName(spoken);
   line->setFrame(false);
   line->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   line->setCursorPosition(0);
   line->setGeometry(geometry);
   return line;
+}
+
+// The one local file a drag carries, or nothing: several files, a folder and
+// anything that is not a local file are not taken.
+std::optional<QString> DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+    return std::nullopt;
+  }
+  const QUrl url = data->urls().front();
+  if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) {
+    return std::nullopt;
+  }
+  return url.toLocalFile();
 }
 
 }  // namespace
@@ -67,14 +88,14 @@ QLineEdit* MakeInfoLine(QWidget& parent, const QString& name, const QString& tex
 // its members: the dialog goes, the Run's thread is stopped and joined, then
 // the window takes input again and the cursor is restored.
 struct Form1::ActiveRun {
-  ActiveRun(Form1& form, const QString& chosen)
-      : path(chosen),
+  ActiveRun(Form1& form, const QString& shown)
+      : path(shown),
         focus(form.focusWidget()),
         blocker(form),
         sink(*form.txtResults_),
-        progress(form, chosen, run) {}
+        progress(form, shown, run) {}
 
-  QString path;
+  QString path;  // as the user is shown it
   // Where the focus goes back to: disabling the Run button moves it on.
   QPointer<QWidget> focus;
   BusyCursor busy;
@@ -89,9 +110,14 @@ Form1::Form1(QWidget* parent) : Form1(nullptr, nullptr, parent) {}
 Form1::Form1(ChooseFile choose_file, ReportFailure report_failure, QWidget* parent)
     : QWidget(parent),
       cdlTest_(choose_file ? std::move(choose_file) : ChooseFile(ShowOpenDialog)),
-      report_failure_(report_failure ? std::move(report_failure) : ReportFailure(ShowFailureBox)) {
+      report_failure_(report_failure ? std::move(report_failure) : ReportFailure(ShowFailureBox)),
+      dialog_folder_(QDir::homePath()) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Form1"));
+  setAccessibleName(QStringLiteral("Telltale"));
+  setAccessibleDescription(
+      QStringLiteral("Checks a file for traces of the steganography tools JPHide and Hiderman"));
+  setAcceptDrops(true);
   setFixedSize(Pixels(9165), Pixels(7020));
   // The window takes the colour text boxes have, not the dialog colour.
   setBackgroundRole(QPalette::Base);
@@ -118,6 +144,7 @@ void Form1::CreateControls() {
   Label1_->setWordWrap(true);
   Label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Label1_->setGeometry(TwipsRect(720, 360, 2175, 975));
+  Label1_->setAccessibleName(QStringLiteral("Instructions"));
 
   cmdTest_ = new QPushButton(QStringLiteral("&Run"), this);
   cmdTest_->setObjectName(QStringLiteral("cmdTest"));
@@ -127,23 +154,33 @@ void Form1::CreateControls() {
   cmdTest_->setAutoDefault(true);
   cmdTest_->setDefault(false);
   cmdTest_->setGeometry(TwipsRect(3600, 360, 1095, 855));
+  cmdTest_->setAccessibleName(QStringLiteral("Run"));
+  cmdTest_->setAccessibleDescription(
+      QStringLiteral("Choose a file and check it for traces of JPHide and Hiderman"));
 
   txtResults_ = new QPlainTextEdit(this);
   txtResults_->setObjectName(QStringLiteral("txtResults"));
   txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txtResults_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   txtResults_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  txtResults_->setWordWrapMode(QTextOption::WordWrap);
+  // Words wrap at their boundaries; a word wider than the box, such as a long
+  // path, breaks anywhere so that it shows whole.
+  txtResults_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   // Tab moves on to the next control, as in every other box of the window.
   txtResults_->setTabChangesFocus(true);
   txtResults_->setGeometry(TwipsRect(840, 1920, 3855, 2295));
+  txtResults_->setAccessibleName(QStringLiteral("Results"));
+  txtResults_->setAccessibleDescription(
+      QStringLiteral("The file chosen, or where a marker was found and for which tool"));
 
   // Created in this order so that each line's box lies over the bottom of
   // the one above it, which keeps every line's text uncovered.
-  Text1_ = MakeInfoLine(*this, QStringLiteral("Text1"), kBanner, TwipsRect(1800, 4920, 3015, 375));
-  Text3_ =
-      MakeInfoLine(*this, QStringLiteral("Text3"), kLogoNotice, TwipsRect(1800, 5160, 3015, 255));
-  Text2_ = MakeInfoLine(*this, QStringLiteral("Text2"), kCredit, TwipsRect(1800, 5400, 2775, 375));
+  Text1_ = MakeInfoLine(*this, QStringLiteral("Text1"), kBanner, TwipsRect(1800, 4920, 3015, 375),
+                        QStringLiteral("Product"));
+  Text3_ = MakeInfoLine(*this, QStringLiteral("Text3"), kLogoNotice,
+                        TwipsRect(1800, 5160, 3015, 255), QStringLiteral("Logo notice"));
+  Text2_ = MakeInfoLine(*this, QStringLiteral("Text2"), kCredit, TwipsRect(1800, 5400, 2775, 375),
+                        QStringLiteral("Credit"));
 
   Image1_ = new QLabel(this);
   Image1_->setObjectName(QStringLiteral("Image1"));
@@ -151,6 +188,9 @@ void Form1::CreateControls() {
   Image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Image1_->setScaledContents(false);
   Image1_->setGeometry(TwipsRect(360, 4920, 1185, 1710));
+  Image1_->setAccessibleName(QStringLiteral("Logo"));
+  Image1_->setAccessibleDescription(
+      QStringLiteral("A magnifying glass that shows a hidden pattern in a picture"));
 }
 
 void Form1::SetTabOrder() {
@@ -166,16 +206,54 @@ void Form1::OnRunClicked() {
   if (run_) {
     return;
   }
-  const std::optional<QString> path = cdlTest_(*this);
+  const std::optional<QString> path = cdlTest_(*this, dialog_folder_);
   if (!path) {
     return;
   }
-  run_ = std::make_unique<ActiveRun>(*this, *path);
+  StartRun(QFile::encodeName(*path).toStdString());
+}
+
+void Form1::StartRun(const std::string& path) {
+  if (run_) {
+    return;
+  }
+  const QString shown = QFile::decodeName(QByteArray::fromStdString(path));
+  dialog_folder_ = QFileInfo(shown).absolutePath();
+  run_ = std::make_unique<ActiveRun>(*this, shown);
   cmdTest_->setEnabled(false);
   // Emitted on the Run's thread. Queued, so that the Run is ended on this
   // thread and outside the emission.
   connect(&run_->run, &BackgroundRun::finished, this, &Form1::OnRunFinished, Qt::QueuedConnection);
-  run_->run.Start(QFile::encodeName(*path).toStdString(), run_->sink);
+  run_->run.Start(path, run_->sink);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!run_ && DraggedFile(event->mimeData())) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+  if (!run_ && DraggedFile(event->mimeData())) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const std::optional<QString> file = DraggedFile(event->mimeData());
+  if (run_ || !file) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  StartRun(QFile::encodeName(*file).toStdString());
 }
 
 void Form1::OnRunFinished() {

@@ -7,10 +7,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "window/run_failure.h"
 
 class QCloseEvent;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -18,8 +22,9 @@ class QPushButton;
 
 namespace telltale {
 
-// Asks the user for the file to scan; empty when the user cancelled.
-using ChooseFile = std::function<std::optional<QString>(QWidget& parent)>;
+// Asks the user for the file to scan, starting in `folder`; empty when the
+// user cancelled.
+using ChooseFile = std::function<std::optional<QString>(QWidget& parent, const QString& folder)>;
 // Tells the user that a Run failed; returns when the user has taken note.
 using ReportFailure = std::function<void(QWidget& parent, const RunFailure& failure)>;
 
@@ -35,6 +40,11 @@ class Form1 : public QWidget {
   // A Run still going is stopped and waited for.
   ~Form1() override;
 
+  // Starts a Run on `path`, the file name's bytes exactly as the system
+  // knows them, as if the file had been chosen in the Open dialog. Nothing
+  // happens while a Run is going.
+  void StartRun(const std::string& path);
+
  signals:
   // A Run has ended and the results box shows how; a failure other than a
   // cancel has been reported. Also emitted when closing the window ended a Run.
@@ -44,6 +54,12 @@ class Form1 : public QWidget {
   // Closing the window during a Run stops the Run and waits for it: it ends
   // before its next read.
   void closeEvent(QCloseEvent* event) override;
+  // One local file dragged onto the window is taken with the copy cursor and
+  // scanned when dropped; anything else is refused, as is any drop during a
+  // Run.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // A Run going on, with all it holds; destroying it ends the Run.
@@ -70,6 +86,9 @@ class Form1 : public QWidget {
   QLineEdit* Text3_ = nullptr;
   QLineEdit* Text2_ = nullptr;
   QLabel* Image1_ = nullptr;
+  // Where the Open dialog starts: the home folder, then the folder of the
+  // file scanned last, however it was chosen.
+  QString dialog_folder_;
   std::unique_ptr<ActiveRun> run_;
 };
 

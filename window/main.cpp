@@ -1,48 +1,45 @@
-// The Telltale window program.
+// The Telltale window program: `telltale [FILE]`.
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QIcon>
 #include <cstdio>
 
-#include "detection/version.h"
+#include "detection/telltale.h"
+#include "window/arguments.h"
+#include "window/display_check.h"
 #include "window/form1.h"
 
-namespace {
-
-// Answers --help and --version, or refuses arguments, before any display is
-// opened, so that both work where there is none. Returns false to stop.
-bool TakeArguments(int argc, char* argv[], int& exit_code) {
-  const QCoreApplication arguments_only(argc, argv);
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Checks a file for traces of JPHide and Hiderman. Press Run to choose it."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.process(arguments_only);
-  if (!parser.positionalArguments().isEmpty()) {
-    static_cast<void>(
-        std::fputs("telltale: takes no file names; press Run to choose the file\n", stderr));
-    exit_code = 2;
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
+  // The command line is answered before any display is opened, so that help,
+  // the version and a refusal work where there is none.
+  const telltale::Arguments arguments = telltale::ParseArguments(argc, argv);
+  switch (arguments.action) {
+    case telltale::Arguments::Action::kHelp:
+      static_cast<void>(std::fputs(telltale::ArgumentsHelp(), stdout));
+      return 0;
+    case telltale::Arguments::Action::kVersion:
+      static_cast<void>(std::printf("Telltale %s\n", telltale::kVersion));
+      return 0;
+    case telltale::Arguments::Action::kRefuse:
+      static_cast<void>(std::fprintf(stderr, "telltale: %s; usage: telltale [--help | FILE]\n",
+                                     arguments.refusal.c_str()));
+      return 2;
+    case telltale::Arguments::Action::kOpen:
+      break;
+  }
+
+  telltale::DisplayCheck display;
+  const QApplication app(argc, argv);
+  display.Passed();
   QCoreApplication::setApplicationName(QStringLiteral("Telltale"));
   QCoreApplication::setApplicationVersion(QString::fromLatin1(telltale::kVersion));
-  if (int exit_code = 0; !TakeArguments(argc, argv, exit_code)) {
-    return exit_code;
-  }
-
-  const QApplication app(argc, argv);
   QApplication::setDesktopFileName(QStringLiteral("telltale"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/telltale/telltale.png")));
 
   telltale::Form1 form;
   form.show();
+  if (arguments.file) {
+    form.StartRun(*arguments.file);
+  }
   return QApplication::exec();
 }

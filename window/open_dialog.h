@@ -8,6 +8,6 @@
 namespace telltale {
 
 // Asks for one existing file, modally. Empty when the user cancelled.
-std::optional<QString> ShowOpenDialog(QWidget& parent);
+std::optional<QString> ShowOpenDialog(QWidget& parent, const QString& folder);
 
 }  // namespace telltale

@@ -24,7 +24,7 @@ namespace telltale::testing {
 class Form1Harness {
  public:
   Form1Harness()
-      : form([this](QWidget& parent) { return Choose(parent); },
+      : form([this](QWidget& parent, const QString& folder) { return Choose(parent, folder); },
              [this](QWidget& parent, const RunFailure& failure) { Report(parent, failure); }) {}
 
   // Shows the window and waits until it has the keyboard.
@@ -91,12 +91,14 @@ class Form1Harness {
   std::deque<std::optional<QString>> answers;
   int dialogs_shown = 0;
   std::vector<RunFailure> failures;
+  std::vector<QString> dialog_folders;  // where each dialog was asked to start
   // Whether the busy cursor was still up when the failure box was shown.
   bool busy_during_report = false;
 
  private:
-  std::optional<QString> Choose(QWidget& parent) {
+  std::optional<QString> Choose(QWidget& parent, const QString& folder) {
     ++dialogs_shown;
+    dialog_folders.push_back(folder);
     if (&parent != &form || answers.empty()) {
       qFatal("a dialog nobody expected");
     }

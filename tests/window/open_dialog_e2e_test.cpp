@@ -30,11 +30,30 @@ class OpenDialogEndToEndTest : public QObject {
 
  public:
   // A desktop's own dialog (GTK, portal) could not be driven from here; the
-  // program asks for the native one and gets Qt's where there is none.
-  static void initMain() { QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+  // program asks for the native one and gets Qt's where there is none. The
+  // user's home and every XDG folder are an empty folder of the test's: the
+  // program must leave it empty.
+  static void initMain() {
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    static QTemporaryDir home;
+    for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                                 "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+      qputenv(variable, QFile::encodeName(home.path()));
+    }
+    QFile::setPermissions(home.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
 
  private slots:
   void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
+
+  // After every Run through the real dialog, and the dialogs closed.
+  void cleanupTestCase() {
+    const QStringList left =
+        QDir(QDir::homePath())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QVERIFY2(left.isEmpty(), qPrintable("written under the home folder: " + left.join(", ")));
+  }
 
   void typedPathIsScanned() {
     QTemporaryDir directory;
@@ -51,8 +70,10 @@ class OpenDialogEndToEndTest : public QObject {
     QVERIFY(ShowAndActivate(form));
 
     QString dialog_name;
+    QString dialog_folder;
     WhenDialogShows([&](QFileDialog& dialog) {
       dialog_name = dialog.objectName();
+      dialog_folder = dialog.directory().absolutePath();
       QTest::keyClicks(QApplication::focusWidget(), path);
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     });
@@ -64,6 +85,7 @@ class OpenDialogEndToEndTest : public QObject {
         results->toPlainText(),
         QStringLiteral("\nSteganography found at marker position 207\nHiderman program detected!"));
     QCOMPARE(dialog_name, QStringLiteral("cdlTest"));
+    QCOMPARE(dialog_folder, QDir::homePath());
   }
 
   void escapeCancelsWithoutARun() {
@@ -95,7 +117,7 @@ class OpenDialogEndToEndTest : public QObject {
       QVERIFY(file.open(QIODevice::WriteOnly));
       QVERIFY(file.resize(qint64{64} << 30));
     }
-    Form1 form([&](QWidget&) { return std::optional<QString>(path); },
+    Form1 form([&](QWidget&, const QString&) { return std::optional<QString>(path); },
                [](QWidget&, const RunFailure& failure) {
                  QFAIL(qPrintable("unexpected failure: " + failure.ResultsText()));
                });
