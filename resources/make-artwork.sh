@@ -89,3 +89,9 @@ convert -size 400x400 xc:white "${logo_draw[@]}" -resize 79x79 \
   -font DejaVu-Sans-Bold -pointsize 14 -fill "$ink" -stroke none \
   -gravity south -annotate +0+10 'Telltale' \
   -alpha off -type TrueColor -strip BMP3:logo.bmp
+
+# The sample the demonstration scans: the scene as an ordinary JPEG photo,
+# whose quantization tables are JPHide's marker, with a comment that spells
+# Hiderman's. Every Run on it ends with a Hiderman report.
+convert -size 400x400 xc:white "${logo_draw[@]}" -resize 160x160 -quality 85 -strip \
+  -set comment 'Telltale sample: CDN' sample.jpg
