@@ -3,11 +3,12 @@
 #include <QCoreApplication>
 #include <QIcon>
 #include <cstdio>
+#include <memory>
 
 #include "detection/telltale.h"
 #include "window/arguments.h"
-#include "window/display_check.h"
 #include "window/form1.h"
+#include "window/open_display.h"
 
 int main(int argc, char* argv[]) {
   // The command line is answered before any display is opened, so that help,
@@ -28,9 +29,7 @@ int main(int argc, char* argv[]) {
       break;
   }
 
-  telltale::DisplayCheck display;
-  const QApplication app(argc, argv);
-  display.Passed();
+  const std::unique_ptr<QApplication> app = telltale::OpenDisplay(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Telltale"));
   QCoreApplication::setApplicationVersion(QString::fromLatin1(telltale::kVersion));
   QApplication::setDesktopFileName(QStringLiteral("telltale"));

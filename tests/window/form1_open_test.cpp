@@ -9,7 +9,7 @@
 #include <QTextLayout>
 #include <QUrl>
 #include <array>
-#include <cstdio>
+#include <fstream>
 
 #include "form1_harness.h"
 #include "window/arguments.h"
@@ -78,12 +78,7 @@ class Form1OpenTest : public QObject {
     // Latin-1 e-acute: not UTF-8, so no text round trip could keep it.
     const std::string name = "caf\xE9 photo.jpg";
     const std::string path = QFile::encodeName(h.directory.path()).toStdString() + "/" + name;
-    {
-      FILE* raw = std::fopen(path.c_str(), "wb");
-      QVERIFY(raw != nullptr);
-      std::fputs("xxCDN", raw);
-      std::fclose(raw);
-    }
+    QVERIFY(std::ofstream(path, std::ios::binary) << "xxCDN");
     const std::array<const char*, 2> argv = {"telltale", path.c_str()};
     const Arguments arguments = ParseArguments(2, argv.data());
     QCOMPARE(arguments.action, Arguments::Action::kOpen);

@@ -1,4 +1,4 @@
-#include "window/display_check.h"
+#include "window/open_display.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kNoDisplayExit = 2;
 
-bool g_active = false;
 QtMessageHandler g_previous = nullptr;
 QString g_reason;  // the library's first word on the platform: why it gives up
 
@@ -20,6 +19,8 @@ QString g_reason;  // the library's first word on the platform: why it gives up
   std::_Exit(kNoDisplayExit);
 }
 
+// In place while the application is made: a fatal message then means that
+// no display could be reached.
 void OnMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   const QByteArray category = context.category != nullptr ? context.category : "";
   if (type == QtFatalMsg) {
@@ -40,23 +41,15 @@ void OnMessage(QtMsgType type, const QMessageLogContext& context, const QString&
 
 }  // namespace
 
-DisplayCheck::DisplayCheck() {
-  const bool platform_named = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-  if (!platform_named && qEnvironmentVariableIsEmpty("DISPLAY") &&
+std::unique_ptr<QApplication> OpenDisplay(int& argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
     EndForNoDisplay(QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set"));
   }
   g_previous = qInstallMessageHandler(OnMessage);
-  g_active = true;
-}
-
-DisplayCheck::~DisplayCheck() { Passed(); }
-
-void DisplayCheck::Passed() {
-  if (g_active) {
-    qInstallMessageHandler(g_previous);
-    g_active = false;
-  }
+  auto application = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(g_previous);
+  return application;
 }
 
 }  // namespace telltale
