@@ -1,6 +1,6 @@
 #include "cli/ordered_output.h"
 
-#include "detection/sizes.h"
+#include "detection/telltale.h"
 
 namespace telltale::cli {
 

@@ -4,7 +4,7 @@
 #include <QPlainTextEdit>
 #include <string_view>
 
-#include "detection/last_text_sink.h"
+#include "detection/telltale.h"
 
 namespace telltale {
 
