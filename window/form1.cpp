@@ -227,14 +227,8 @@ void Form1::StartRun(const std::string& path) {
   run_->run.Start(path, run_->sink);
 }
 
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
-  if (!run_ && DraggedFile(event->mimeData())) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
+// An enter is the first move.
+void Form1::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
   if (!run_ && DraggedFile(event->mimeData())) {
