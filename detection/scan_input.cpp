@@ -111,7 +111,7 @@ class StreamedScan {
           if (failure) {
             return;
           }
-          HandOn(found, wanted);
+          HandOn(found, static_cast<std::size_t>(to - from));
           ++turn;
           turn_changed.notify_all();
         }
@@ -145,7 +145,7 @@ class StreamedScan {
     }
   }
 
-  void HandOn(const ChunkFindings& found, std::size_t bytes_read) {
+  void HandOn(const ChunkFindings& found, std::size_t chunk_bytes) {
     for (const Position position : found.first_rule) {
       emit_(ScanFinding{&kFirstRule, position});
     }
@@ -155,7 +155,7 @@ class StreamedScan {
       }
       candidates_[block] = true;
     }
-    Progress(bytes_read);
+    Progress(chunk_bytes);
   }
 
   // Reads again only the blocks the first pass noted, in order, and reports
