@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -17,12 +19,20 @@
 #include "cli/input_walk.h"
 #include "cli/ordered_output.h"
 #include "cli/progress_line.h"
+#include "cli/quoted_name.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {
 namespace {
 
 constexpr const char* kStandardInputName = "(standard input)";
+
+// The walk's reason for a skip, without the "skipped, " the note starts
+// with: the JSON record says it is a skip by its member's name.
+std::string SkipReason(std::string_view reason) {
+  constexpr std::string_view kSkipped = "skipped, ";
+  return std::string(reason.starts_with(kSkipped) ? reason.substr(kSkipped.size()) : reason);
+}
 
 // How long a finding may wait in the output block while a large file is read.
 constexpr auto kOutputDelay = std::chrono::milliseconds(200);
@@ -77,9 +87,7 @@ class Batch {
   int Run() {
     {
       std::vector<std::jthread> pool;
-      for (unsigned j = 1; j < jobs_; ++j) {
-        pool.emplace_back([this] { Work(); });
-      }
+      StartPool(pool);
       Work();
     }
     console_.Finish();
@@ -90,6 +98,24 @@ class Batch {
   }
 
  private:
+  // Starts the jobs besides this thread's. Where the system gives no more
+  // threads (a process limit), the jobs there are scan everything, and a
+  // note says so.
+  void StartPool(std::vector<std::jthread>& pool) {
+    try {
+      while (pool.size() + 1 < jobs_) {
+        pool.emplace_back([this] { Work(); });
+      }
+    } catch (const std::system_error& e) {
+      const std::size_t started = pool.size() + 1;
+      console_.Write(
+          Stream::kErr,
+          MessageLine("cannot start a thread for job " + std::to_string(started + 1) + " (" +
+                      e.code().message() + "); scanning with " + std::to_string(started) + " of " +
+                      std::to_string(jobs_) + " jobs"));
+    }
+  }
+
   std::optional<std::pair<std::size_t, Input>> NextInput() {
     const std::lock_guard lock(walk_mutex_);
     if (console_.failed()) {
@@ -120,7 +146,8 @@ class Batch {
   Outcome Handle(const Input& input, InputOutput& out) {
     switch (input.kind) {
       case Input::Kind::kSkipped:
-        out.Message(input.path + ": " + input.reason);
+        ReportLines(format_, input.path).AppendSkipped(out.text(), SkipReason(input.reason));
+        out.Message(QuotedName(input.path) + ": " + input.reason);
         return {};
       case Input::Kind::kUnreadable:
         return Fail(input.path, std::system_error(input.error, input.path), out);
@@ -139,14 +166,18 @@ class Batch {
       progress_.AddTotal(*file.size());
       return Scan(file, out);
     } catch (const std::system_error& e) {
+      if (e.code() == std::errc::operation_canceled && console_.failed()) {
+        return {};  // stopped because standard output failed, which Finish reports
+      }
       return Fail(name, e, out);
     }
   }
 
   Outcome Scan(ScanSource& source, InputOutput& out) {
-    const ReportLines lines(format_, source.name());
+    const ReportLines lines(format_, source.name(), console_.out_is_terminal());
     std::uint64_t reported_done = 0;
     ScanControl control;
+    control.stop = console_.output_failed();
     control.on_progress = [&](const ScanProgress& progress) {
       progress_.AddDone(progress.done - std::exchange(reported_done, progress.done));
       // What was found so far goes out while the rest is read.
@@ -172,7 +203,7 @@ class Batch {
 
   Outcome Fail(const std::string& name, const std::system_error& error, InputOutput& out) const {
     ReportLines(format_, name).AppendFailure(out.text(), error.code());
-    out.Message(error.what());
+    out.Message(FailureMessage(name, error));
     return Outcome{false, true};
   }
 

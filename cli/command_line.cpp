@@ -2,10 +2,14 @@
 
 #include <getopt.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <string_view>
 #include <thread>
+
+#include "cli/quoted_name.h"
 
 namespace telltale::cli {
 namespace {
@@ -32,7 +36,7 @@ unsigned ParseJobs(std::string_view text) {
   unsigned jobs = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
   if (error != std::errc() || end != text.data() + text.size() || jobs < 1 || jobs > kMaxJobs) {
-    throw UsageError("invalid number of jobs '" + std::string(text) + "' (1 to " +
+    throw UsageError("invalid number of jobs " + QuotedWord(text) + " (1 to " +
                      std::to_string(kMaxJobs) + ")");
   }
   return jobs;
@@ -40,12 +44,62 @@ unsigned ParseJobs(std::string_view text) {
 
 unsigned DefaultJobs() { return std::max(std::thread::hardware_concurrency(), 1U); }
 
-// The option as the user wrote it, for messages.
-std::string OptionName(int option_char, int index, char** argv) {
-  if (option_char != 0) {
-    return std::string("-") + static_cast<char>(option_char);
+// Whether `option_char` is one of the letters of kShortOptions.
+bool IsShortOption(int option_char) {
+  return option_char > 0 && option_char < kJson && option_char != ':' &&
+         std::string_view(kShortOptions).find(static_cast<char>(option_char)) !=
+             std::string_view::npos;
+}
+
+// The long option in a word "--name" or "--name=value", as typed.
+std::string LongOptionName(std::string_view word) {
+  return std::string(word.substr(0, word.find('=')));
+}
+
+// How many long options `typed` ("--name") abbreviates; getopt_long takes a
+// unique abbreviation, or an exact name.
+std::size_t LongOptionsMatching(std::string_view typed) {
+  const std::string_view name = typed.substr(2);
+  std::size_t matching = 0;
+  for (const option& o : kLongOptions) {
+    if (o.name != nullptr && std::string_view(o.name).starts_with(name)) {
+      if (name == o.name) {
+        return 1;
+      }
+      ++matching;
+    }
   }
-  return argv[index - 1];
+  return matching;
+}
+
+// The message for the option getopt_long refused with `result` (':' or
+// '?'), naming the option as it was typed. A long option is the whole word
+// before optind, which getopt_long has passed; so is a short option left
+// without its value, the last of its word, but an unknown letter may sit
+// inside a word of several, optind not yet past it. optopt then tells the
+// cases apart: 0 for an unknown or ambiguous long option, the option's value
+// for a long option given a value it does not take (one of our letters for
+// --count and the like, or a value from 256 up), and any other letter for
+// an unknown short option.
+std::string OptionError(int result, char** argv) {
+  const std::string_view word = argv[optind - 1];
+  const bool long_option = word.starts_with("--") && (result == ':' || optopt == 0 ||
+                                                      optopt >= kJson || IsShortOption(optopt));
+  const std::string name =
+      long_option ? LongOptionName(word) : "-" + std::string(1, static_cast<char>(optopt));
+  if (result == ':') {
+    return "option " + QuotedWord(name) + " needs a value";
+  }
+  if (!long_option) {
+    return "unknown option " + QuotedWord(name);
+  }
+  if (optopt != 0) {
+    return "option " + QuotedWord(name) + " takes no value";
+  }
+  if (LongOptionsMatching(name) > 1) {
+    return "option " + QuotedWord(name) + " is ambiguous";
+  }
+  return "unknown option " + QuotedWord(name);
 }
 
 }  // namespace
@@ -54,12 +108,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   CommandLine line;
   line.batch.jobs = DefaultJobs();
   bool json = false;
-  bool window_text = false;
-  opterr = 0;  // messages of our own, in our words
+  int window_texts = 0;
+  bool other_options = false;  // any option but --window-text, which takes none
+  opterr = 0;                  // messages of our own, in our words
   int option_char = 0;
   // NOLINTNEXTLINE(concurrency-mt-unsafe): called once, before any thread starts
   while ((option_char = getopt_long(argc, argv, kShortOptions, kLongOptions.data(), nullptr)) !=
          -1) {
+    other_options = other_options || option_char != kWindowText;
     switch (option_char) {
       case 'r':
         line.batch.recursive = true;
@@ -71,7 +127,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         json = true;
         break;
       case kWindowText:
-        window_text = true;
+        ++window_texts;
         line.window_path = optarg;
         break;
       case 'j':
@@ -86,10 +142,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case kVersion:
         line.action = CommandLine::Action::kVersion;
         return line;
-      case ':':
-        throw UsageError("option '" + OptionName(optopt, optind, argv) + "' needs a value");
       default:
-        throw UsageError("unknown option '" + OptionName(optopt, optind, argv) + "'");
+        throw UsageError(OptionError(option_char, argv));
     }
   }
   line.batch.paths.assign(argv + optind, argv + argc);
@@ -100,10 +154,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (json) {
     line.batch.format = OutputFormat::kJson;
   }
-  if (window_text) {
-    if (!line.batch.paths.empty() || json || line.batch.format != OutputFormat::kFindings ||
-        line.batch.recursive) {
-      throw UsageError("--window-text takes one file and no other paths or output options");
+  if (window_texts > 0) {
+    if (window_texts > 1) {
+      throw UsageError("--window-text can be given only once");
+    }
+    if (!line.batch.paths.empty() || other_options) {
+      throw UsageError("--window-text takes one file and no other paths or options");
     }
     if (line.window_path == "-") {
       throw UsageError("--window-text needs a file, not standard input");
@@ -114,6 +170,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (line.batch.paths.empty()) {
     throw UsageError("no file to scan");
   }
+  if (std::count(line.batch.paths.begin(), line.batch.paths.end(), "-") > 1) {
+    throw UsageError("'-' is given more than once: standard input can be read only once");
+  }
   return line;
 }
 
@@ -121,7 +180,7 @@ const char* HelpText() {
   return R"(Usage: telltale-scan [OPTIONS] PATH...
 Looks in each file for the markers of JPHide and Hiderman and prints one
 line PATH:POSITION:TOOL per finding; within a file every JPHide finding comes
-before the Hiderman ones. A PATH of - reads standard input.
+before the Hiderman ones. A PATH of - (once at most) reads standard input.
 
   -r, --recursive         scan the files under each directory, in name order
   -c, --count             one line PATH:JPHIDE_COUNT:HIDERMAN_COUNT per file

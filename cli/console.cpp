@@ -85,7 +85,7 @@ void Console::WriteOutLocked(std::string_view text) {
     WriteFully(STDOUT_FILENO, text, "standard output");
   } catch (const std::system_error& e) {
     error_ = e.code();
-    failed_.store(true, std::memory_order_relaxed);
+    out_failed_.request_stop();
   }
 }
 

@@ -2,9 +2,9 @@
 // status line kept at the bottom of the terminal.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -24,8 +24,8 @@ class Console {
   explicit Console(bool status_line);
 
   // Writes all of `text`, erasing the status line first where it is in the
-  // way. A failure to write standard output is kept (see Finish) and later
-  // output is dropped.
+  // way. A failure to write standard output is kept (see Finish), requests a
+  // stop on output_failed(), and later output is dropped.
   void Write(Stream stream, std::string_view text);
   void FlushIfOlderThan(std::chrono::milliseconds age);
 
@@ -33,7 +33,11 @@ class Console {
   void ShowStatus(std::string_view line);
   void ClearStatus();
 
-  [[nodiscard]] bool failed() const { return failed_.load(std::memory_order_relaxed); }
+  [[nodiscard]] bool out_is_terminal() const { return stdout_is_terminal_; }
+  [[nodiscard]] bool failed() const { return out_failed_.stop_requested(); }
+  // Stopped once writing standard output has failed: whatever is still
+  // being scanned can no longer be shown.
+  [[nodiscard]] std::stop_token output_failed() const { return out_failed_.get_token(); }
   // Writes what waits; throws std::system_error when writing standard output
   // failed at any time.
   void Finish();
@@ -50,7 +54,7 @@ class Console {
   std::string block_;  // standard output not yet written
   std::chrono::steady_clock::time_point block_since_;
   std::error_code error_;
-  std::atomic<bool> failed_{false};
+  std::stop_source out_failed_;
 };
 
 }  // namespace telltale::cli

@@ -9,8 +9,9 @@ constexpr std::string_view kHexDigits = "0123456789abcdef";
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
 
-// The length of the well-formed UTF-8 sequence that starts at `i`, or 0.
-std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
+}  // namespace
+
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i) {
   const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
   const unsigned char lead = at(0);
   if (lead < 0x80) {
@@ -45,11 +46,9 @@ std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
   return length;
 }
 
-}  // namespace
-
 bool IsValidUtf8(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t length = SequenceLength(bytes, i);
+    const std::size_t length = Utf8SequenceLength(bytes, i);
     if (length == 0) {
       return false;
     }
@@ -61,7 +60,7 @@ bool IsValidUtf8(std::string_view bytes) {
 void AppendJsonString(std::string& out, std::string_view bytes) {
   out += '"';
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t length = SequenceLength(bytes, i);
+    const std::size_t length = Utf8SequenceLength(bytes, i);
     const auto byte = static_cast<unsigned char>(bytes[i]);
     if (length == 0) {
       out += "\\ufffd";

@@ -1,12 +1,17 @@
 // JSON string literals for byte strings such as file names.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace telltale::cli {
 
-// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates).
+// The length of the well-formed UTF-8 sequence that starts at `bytes[i]`,
+// or 0 when none does (no overlong forms, no surrogates).
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i);
+
+// True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
 // Appends `bytes` as a JSON string, quotes included. Well-formed UTF-8 is

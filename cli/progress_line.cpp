@@ -5,6 +5,7 @@
 #include <iomanip>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 namespace telltale::cli {
 namespace {
@@ -29,8 +30,13 @@ std::string HumanBytes(double bytes) {
 }  // namespace
 
 ProgressLine::ProgressLine(Console& console, bool enabled) : console_(console) {
-  if (enabled) {
+  if (!enabled) {
+    return;
+  }
+  try {
     drawer_ = std::jthread([this](const std::stop_token& stop) { Draw(stop); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the scan goes on without a progress line.
   }
 }
 

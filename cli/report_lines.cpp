@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "cli/json_text.h"
+#include "cli/quoted_name.h"
 
 namespace telltale::cli {
 namespace {
@@ -30,9 +31,15 @@ std::string JsonPathMembers(std::string_view path) {
 
 }  // namespace
 
-ReportLines::ReportLines(OutputFormat format, std::string_view path)
-    : format_(format),
-      prefix_(format == OutputFormat::kJson ? JsonPathMembers(path) : std::string(path) + ':') {}
+ReportLines::ReportLines(OutputFormat format, std::string_view path, bool quote_path)
+    : format_(format) {
+  if (format == OutputFormat::kJson) {
+    prefix_ = JsonPathMembers(path);
+  } else {
+    prefix_ = quote_path ? QuotedName(path) : std::string(path);
+    prefix_ += ':';
+  }
+}
 
 void ReportLines::AppendFinding(std::string& out, const ScanFinding& finding) const {
   out += prefix_;
@@ -73,11 +80,29 @@ void ReportLines::AppendFailure(std::string& out, const std::error_code& error) 
   out += "}\n";
 }
 
+void ReportLines::AppendSkipped(std::string& out, std::string_view reason) const {
+  if (format_ != OutputFormat::kJson) {
+    return;
+  }
+  out += prefix_;
+  out += "\"skipped\":";
+  AppendJsonString(out, reason);
+  out += "}\n";
+}
+
 std::string MessageLine(std::string_view message) {
   std::string line = "telltale-scan: ";
   line += message;
   line += '\n';
   return line;
+}
+
+std::string FailureMessage(std::string_view name, const std::system_error& error) {
+  const std::string_view what = error.what();
+  if (what.starts_with(name) && what.substr(name.size()).starts_with(": ")) {
+    return QuotedName(name) + std::string(what.substr(name.size()));
+  }
+  return QuotedName(name) + ": " + error.code().message();
 }
 
 }  // namespace telltale::cli

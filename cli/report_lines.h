@@ -19,14 +19,19 @@ enum class OutputFormat {
 
 class ReportLines {
  public:
-  // `path` is the input's name as shown: bytes, exactly as given or walked.
-  ReportLines(OutputFormat format, std::string_view path);
+  // `path` is the input's name: bytes, exactly as given or walked. With
+  // `quote_path` the findings and counts formats show it as QuotedName does,
+  // for a terminal; JSON always carries it exactly.
+  ReportLines(OutputFormat format, std::string_view path, bool quote_path = false);
 
   void AppendFinding(std::string& out, const ScanFinding& finding) const;
   void AppendCounts(std::string& out, const FindingCounts& counts) const;
   // Only the JSON format reports a failure on standard output; the others
   // append nothing.
   void AppendFailure(std::string& out, const std::error_code& error) const;
+  // Only the JSON format reports an input skipped in a walk on standard
+  // output, with `reason` such as "a named pipe".
+  void AppendSkipped(std::string& out, std::string_view reason) const;
 
  private:
   OutputFormat format_;
@@ -35,5 +40,10 @@ class ReportLines {
 
 // "telltale-scan: <message>\n", for standard error.
 std::string MessageLine(std::string_view message);
+
+// What `error`, a failure of the input `name`, says on standard error: its
+// what(), which names the input first as it is, with the name quoted as
+// QuotedName does.
+std::string FailureMessage(std::string_view name, const std::system_error& error);
 
 }  // namespace telltale::cli

@@ -1,14 +1,23 @@
 #include "cli/window_text.h"
 
+#include <system_error>
+
 #include "cli/console.h"
 #include "cli/exit_status.h"
+#include "cli/quoted_name.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {
 
 int PrintWindowText(const std::string& path) {
   LastTextSink sink;
-  RunScan(path, sink);
+  try {
+    RunScan(path, sink);
+  } catch (const std::system_error& e) {
+    // Every failure of a Run is "<path>: <description>"; the message goes to
+    // standard error, where the name must not reach the terminal raw.
+    throw std::system_error(e.code(), QuotedName(path));
+  }
   Console console(false);
   console.Write(Stream::kOut, sink.text());
   console.Finish();

@@ -30,19 +30,35 @@ TEST(ExitStatus, ZeroWhenSomethingIsFoundOneWhenNothingTwoWhenAnyFileFails) {
   }
 }
 
-TEST(ExitStatus, CommandLineMistakesAreTwo) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{},
-                                             {"--no-such-option", "x"},
-                                             {"-z", "x"},
-                                             {"-j", "0", "x"},
-                                             {"-j", "two", "x"},
-                                             {"-j"},
-                                             {"--json", "--count", "x"}}) {
-    const ScannerRun run = RunScanner(args);
-    EXPECT_EQ(run.status, 2);
+TEST(ExitStatus, CommandLineMistakesAreTwoAndNameTheOptionAsTyped) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{}, "no file to scan"},
+      {{"--no-such-option", "x"}, "unknown option '--no-such-option'"},
+      {{"--bogus=3", "x"}, "unknown option '--bogus'"},
+      {{"-z", "x"}, "unknown option '-z'"},
+      {{"--json", "-rz", "x"}, "unknown option '-z'"},
+      {{"-\x1B[2J", "x"}, R"(unknown option '-'$'\033')"},
+      {{"--j", "x"}, "option '--j' is ambiguous"},
+      {{"--json=3", "x"}, "option '--json' takes no value"},
+      {{"--count=", "x"}, "option '--count' takes no value"},
+      {{"--version=3"}, "option '--version' takes no value"},
+      {{"x", "--window-text"}, "option '--window-text' needs a value"},
+      {{"x", "--jobs"}, "option '--jobs' needs a value"},
+      {{"x", "-j"}, "option '-j' needs a value"},
+      {{"-j", "0", "x"}, "invalid number of jobs '0' (1 to 1024)"},
+      {{"-j", "two", "x"}, "invalid number of jobs 'two' (1 to 1024)"},
+      {{"--json", "--count", "x"}, "--json and --count cannot be used together"},
+  };
+  for (const Case& c : cases) {
+    const ScannerRun run = RunScanner(c.args);
+    EXPECT_EQ(run.err, "telltale-scan: " + c.message +
+                           "\nTry 'telltale-scan --help' for more information.\n");
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("telltale-scan: ", 0), 0U) << run.err;
+    EXPECT_EQ(run.status, 2);
   }
 }
 
@@ -61,6 +77,25 @@ TEST(ExitStatus, AFailedWriteToStandardOutputIsNotSuccess) {
   const ScannerRun run = RunScanner({found}, WithOutputFile("/dev/full"));
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("standard output: No space left on device"), std::string::npos) << run.err;
+}
+
+TEST(ExitStatus, AFailedWriteStopsTheScanAtOnce) {
+  // Standard input is a pipe the scanner has to empty before it ends; its
+  // first chunk alone makes more output than is gathered before a write.
+  // The file after it, scanned by the other job, is stopped too, and neither
+  // is reported as failed for it.
+  const TempDir dir;
+  std::string content;
+  for (int i = 0; i < (16 << 20); ++i) {
+    content += "\xFF\xDB";
+  }
+  const std::string file = dir.Write("file", content);
+  RunOptions options = WithInput(content);
+  options.output_file = "/dev/full";
+  const ScannerRun run = RunScanner({"-j", "2", "-", file}, options);
+  EXPECT_EQ(run.err, "telltale-scan: standard output: No space left on device (error 28)\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_GT(run.input_left, content.size() / 2);
 }
 
 TEST(FailedFiles, AreReportedAndTheBatchGoesOn) {

@@ -2,6 +2,8 @@
 // scan, in its order, file after file as given, whatever the number of jobs.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -131,6 +133,35 @@ TEST(OutputFormat, ManyJobsPrintWhatOneJobPrints) {
     EXPECT_TRUE(SameLines(run.out, expected)) << "-j " << jobs;
     EXPECT_EQ(run.status, 0);
   }
+}
+
+TEST(OutputFormat, WithoutThreadsToBeHadOneJobScansEverything) {
+  const TempDir dir;
+  // Run as another user, it must reach the files.
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
+                                               std::filesystem::perms::group_exec |
+                                               std::filesystem::perms::others_exec);
+  std::vector<std::string> args{"-j", "4"};
+  std::string expected;
+  std::uint32_t seed = 20;
+  for (const std::size_t size : {std::size_t{3} << 20, std::size_t{1000}, std::size_t{70000}}) {
+    std::string name = "f";
+    name += std::to_string(seed);
+    args.push_back(dir.Write(name, RandomText(size, kMarkerAlphabet, seed)));
+    expected += ExpectedLines(args.back(), RandomText(size, kMarkerAlphabet, seed));
+    ++seed;
+  }
+  RunOptions options;
+  options.one_thread = true;
+  const ScannerRun run = RunScanner(args, options);
+  if (run.status == kNotStarted) {
+    GTEST_SKIP() << run.err;
+  }
+  EXPECT_TRUE(SameLines(run.out, expected));
+  EXPECT_EQ(run.err,
+            "telltale-scan: cannot start a thread for job 2 (Resource temporarily unavailable); "
+            "scanning with 1 of 4 jobs\n");
+  EXPECT_EQ(run.status, 0);
 }
 
 }  // namespace

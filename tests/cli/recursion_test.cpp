@@ -85,6 +85,23 @@ TEST(Recursion, LinksAndSpecialFilesNeitherLoopNorHang) {
   EXPECT_EQ(run.status, 0);
 }
 
+TEST(Recursion, SkipsAreRecordsInJson) {
+  const TempDir dir;
+  fs::create_directories(dir.path() / "root" / "sub");
+  dir.Write("root/image", "CDN");
+  fs::create_directory_symlink("sub", dir.path() / "root" / "link");
+  ASSERT_EQ(::mkfifo((dir.path() / "root" / "pipe").c_str(), 0600), 0);
+  const ScannerRun run = RunScanner({"--json", "-r", "root"}, InDirectory(dir.path()));
+  EXPECT_EQ(run.out,
+            "{\"path\":\"root/image\",\"tool\":\"Hiderman\",\"position\":1}\n"
+            "{\"path\":\"root/link\",\"skipped\":\"symbolic link to a directory\"}\n"
+            "{\"path\":\"root/pipe\",\"skipped\":\"a named pipe\"}\n");
+  EXPECT_EQ(run.err,
+            "telltale-scan: root/link: skipped, symbolic link to a directory\n"
+            "telltale-scan: root/pipe: skipped, a named pipe\n");
+  EXPECT_EQ(run.status, 0);
+}
+
 TEST(Recursion, ALinkToADirectoryNamedOnTheCommandLineIsWalked) {
   const TempDir dir;
   fs::create_directories(dir.path() / "real");

@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -22,37 +25,147 @@ namespace {
 
 constexpr auto kTimeLimit = std::chrono::seconds(60);
 
+constexpr uid_t kNobody = 65534;
+
 [[noreturn]] void Fail(const char* what) {
   throw std::system_error(errno, std::generic_category(), what);
 }
 
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() { Close(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  [[nodiscard]] int get() const { return fd_; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  void Close() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
 class Pipe {
  public:
   Pipe() {
-    if (::pipe2(fds_.data(), O_CLOEXEC) != 0) {
+    std::array<int, 2> fds{-1, -1};
+    if (::pipe2(fds.data(), O_CLOEXEC) != 0) {
       Fail("pipe2");
     }
+    read_.Reset(fds[0]);
+    write_.Reset(fds[1]);
   }
-  ~Pipe() {
-    CloseRead();
-    CloseWrite();
-  }
-  Pipe(const Pipe&) = delete;
-  Pipe& operator=(const Pipe&) = delete;
-  [[nodiscard]] int read_end() const { return fds_[0]; }
-  [[nodiscard]] int write_end() const { return fds_[1]; }
-  void CloseRead() { Close(0); }
-  void CloseWrite() { Close(1); }
+  [[nodiscard]] int read_end() const { return read_.get(); }
+  [[nodiscard]] int write_end() const { return write_.get(); }
+  void CloseRead() { read_.Close(); }
+  void CloseWrite() { write_.Close(); }
 
  private:
-  void Close(int end) {
-    if (fds_[end] >= 0) {
-      ::close(fds_[end]);
-      fds_[end] = -1;
+  Descriptor read_;
+  Descriptor write_;
+};
+
+// A pseudo-terminal in raw mode, so that what is written to its terminal end
+// comes out of the other unchanged.
+class Terminal {
+ public:
+  Terminal() {
+    controller_.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (controller_.get() < 0 || ::grantpt(controller_.get()) != 0 ||
+        ::unlockpt(controller_.get()) != 0) {
+      Fail("posix_openpt");
+    }
+    std::array<char, 128> name{};
+    if (::ptsname_r(controller_.get(), name.data(), name.size()) != 0) {
+      Fail("ptsname_r");
+    }
+    terminal_.Reset(::open(name.data(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    termios mode{};
+    if (terminal_.get() < 0 || ::tcgetattr(terminal_.get(), &mode) != 0) {
+      Fail("pseudo-terminal");
+    }
+    ::cfmakeraw(&mode);
+    if (::tcsetattr(terminal_.get(), TCSANOW, &mode) != 0) {
+      Fail("tcsetattr");
     }
   }
-  std::array<int, 2> fds_{-1, -1};
+  [[nodiscard]] int controller() const { return controller_.get(); }
+  [[nodiscard]] int terminal() const { return terminal_.get(); }
+  void CloseTerminal() { terminal_.Close(); }
+
+ private:
+  Descriptor controller_;
+  Descriptor terminal_;
 };
+
+// What the child does between fork and exec. Only calls that are safe in the
+// child of a process with threads are made there, so everything is prepared
+// before the fork.
+struct ChildSetup {
+  int binary = -1;                          // the program, opened
+  std::array<int, 3> standard{-1, -1, -1};  // what becomes descriptors 0 to 2; -1 closes it
+  const char* input_file = nullptr;         // opened as descriptor 0 instead
+  const char* output_file = nullptr;        // opened as descriptor 1 instead
+  const char* directory = nullptr;
+  bool one_thread = false;
+  char* const* argv = nullptr;
+};
+
+[[noreturn]] void NotStarted(const char* why) {
+  ::write(STDERR_FILENO, why, std::strlen(why));
+  ::_exit(kNotStarted);
+}
+
+void OpenAs(int fd, const char* path, int flags) {
+  const int opened = ::open(path, flags, 0644);
+  if (opened < 0 || ::dup2(opened, fd) != fd) {
+    NotStarted("cannot open a file for a standard stream");
+  }
+  ::close(opened);
+}
+
+[[noreturn]] void StartChild(const ChildSetup& setup) {
+  for (int fd = 0; fd < 3; ++fd) {
+    if (setup.standard.at(fd) >= 0) {
+      ::dup2(setup.standard.at(fd), fd);  // the copy is left open across exec
+    } else {
+      ::close(fd);
+    }
+  }
+  if (setup.input_file != nullptr) {
+    OpenAs(STDIN_FILENO, setup.input_file, O_RDONLY);
+  }
+  if (setup.output_file != nullptr) {
+    OpenAs(STDOUT_FILENO, setup.output_file, O_WRONLY | O_CREAT | O_TRUNC);
+  }
+  if (setup.directory != nullptr && ::chdir(setup.directory) != 0) {
+    NotStarted("cannot enter the working directory");
+  }
+  if (setup.one_thread) {
+    // The process limit counts every thread of the user's; root passes it.
+    if (::geteuid() == 0 && ::setuid(kNobody) != 0) {
+      NotStarted("cannot leave root");
+    }
+    const rlimit one{1, 1};
+    if (::setrlimit(RLIMIT_NPROC, &one) != 0) {
+      NotStarted("cannot limit the processes");
+    }
+  }
+  // We ignore SIGPIPE; telltale-scan must see the default.
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  ::sigaction(SIGPIPE, &default_action, nullptr);
+  ::fexecve(setup.binary, setup.argv, environ);
+  NotStarted("cannot execute telltale-scan");
+}
 
 }  // namespace
 
@@ -61,35 +174,16 @@ ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& op
   Pipe in;
   Pipe out;
   Pipe err;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (!options.input_file.empty()) {
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, options.input_file.c_str(), O_RDONLY,
-                                     0);
-  } else {
-    posix_spawn_file_actions_adddup2(&actions, in.read_end(), STDIN_FILENO);
+  std::optional<Terminal> terminal;
+  if (options.output_terminal) {
+    terminal.emplace();
   }
-  if (!options.output_file.empty()) {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, options.output_file.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  } else {
-    posix_spawn_file_actions_adddup2(&actions, out.write_end(), STDOUT_FILENO);
+  // Opened here, so that no directory on its path need be open to the user
+  // it may run as.
+  const Descriptor binary(::open(TELLTALE_SCAN_BINARY, O_RDONLY | O_CLOEXEC));
+  if (binary.get() < 0) {
+    Fail(TELLTALE_SCAN_BINARY);
   }
-  posix_spawn_file_actions_adddup2(&actions, err.write_end(), STDERR_FILENO);
-  if (!options.directory.empty()) {
-    posix_spawn_file_actions_addchdir_np(&actions, options.directory.c_str());
-  }
-  // Our writes to its standard input may meet a closed pipe; its own writes
-  // must see the default SIGPIPE.
-  std::signal(SIGPIPE, SIG_IGN);  // NOLINT(cert-err33-c): cannot fail for SIGPIPE
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t default_signals;
-  sigemptyset(&default_signals);
-  sigaddset(&default_signals, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &default_signals);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
   std::vector<std::string> strings{TELLTALE_SCAN_BINARY};
   strings.insert(strings.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -99,18 +193,43 @@ ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& op
   }
   argv.push_back(nullptr);
 
-  pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, TELLTALE_SCAN_BINARY, &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (spawned != 0) {
-    errno = spawned;
-    Fail("posix_spawn");
+  ChildSetup setup;
+  setup.binary = binary.get();
+  setup.standard = {in.read_end(), terminal ? terminal->terminal() : out.write_end(),
+                    err.write_end()};
+  for (const int fd : options.closed) {
+    setup.standard.at(fd) = -1;
+  }
+  if (!options.input_file.empty()) {
+    setup.input_file = options.input_file.c_str();
+  }
+  if (!options.output_file.empty()) {
+    setup.output_file = options.output_file.c_str();
+  }
+  if (!options.directory.empty()) {
+    setup.directory = options.directory.c_str();
+  }
+  setup.one_thread = options.one_thread;
+  setup.argv = argv.data();
+
+  // Our writes to its standard input may meet a closed pipe.
+  std::signal(SIGPIPE, SIG_IGN);  // NOLINT(cert-err33-c): cannot fail for SIGPIPE
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    Fail("fork");
+  }
+  if (pid == 0) {
+    StartChild(setup);
   }
   in.CloseRead();
   out.CloseWrite();
   err.CloseWrite();
+  if (terminal) {
+    terminal->CloseTerminal();
+  }
+  // Its output: from the terminal, which reports its end as EIO, like an
+  // error, once the scanner has gone.
+  const int out_fd = terminal ? terminal->controller() : out.read_end();
   if (!options.input_file.empty() || input.empty()) {
     in.CloseWrite();
   } else {
@@ -125,7 +244,7 @@ ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& op
   bool out_open = true;
   bool err_open = true;
   while (out_open || err_open) {
-    std::array<pollfd, 3> fds{{{out_open ? out.read_end() : -1, POLLIN, 0},
+    std::array<pollfd, 3> fds{{{out_open ? out_fd : -1, POLLIN, 0},
                                {err_open ? err.read_end() : -1, POLLIN, 0},
                                {in.write_end(), POLLOUT, 0}}};
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -153,12 +272,16 @@ ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& op
       if (written > 0) {
         input.remove_prefix(static_cast<std::size_t>(written));
       }
+      if (input.empty() && options.before_input_ends) {
+        options.before_input_ends(pid);
+      }
       if ((written < 0 && errno != EAGAIN) || input.empty()) {
         in.CloseWrite();
       }
     }
   }
   in.CloseWrite();
+  run.input_left = input.size();
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,10 +19,16 @@ namespace telltale::cli::testing {
 using telltale::testing::RandomText;
 using telltale::testing::TempDir;
 
+// The exit status of a run that could not be started as asked: it could not
+// leave root (see RunOptions::one_thread) or could not be executed. `err`
+// then says why.
+inline constexpr int kNotStarted = 127;
+
 struct ScannerRun {
   int status = -1;  // the exit status, or -1 when it did not exit normally
   std::string out;
   std::string err;
+  std::size_t input_left = 0;  // bytes of RunOptions::input it never took
 };
 
 struct RunOptions {
@@ -28,6 +36,16 @@ struct RunOptions {
   std::string input_file;           // else standard input is read from this file
   std::string output_file;          // standard output goes here instead of being kept
   std::filesystem::path directory;  // the working directory, if not ours
+  std::vector<int> closed;          // standard descriptors it starts without
+  bool output_terminal = false;     // standard output is a terminal (raw: no line-end changes)
+  // Started where the system gives it no thread beyond its first: with a
+  // limit of one process for its user, and when we are root, whom the limit
+  // does not bind, as the user nobody. The files it reads must then be
+  // readable by all.
+  bool one_thread = false;
+  // Called with its process id once all of `input` has been written, before
+  // its standard input is closed. Meanwhile nothing reads its output.
+  std::function<void(pid_t)> before_input_ends;
 };
 
 RunOptions InDirectory(const std::filesystem::path& directory);
@@ -36,7 +54,8 @@ RunOptions WithInputFile(std::string input_file);
 RunOptions WithOutputFile(std::string output_file);
 
 // Runs telltale-scan with `args`. A run that takes more than a minute is
-// killed and fails the test.
+// killed and fails the test. Throws std::system_error when it cannot be set
+// up (no pseudo-terminal, for one).
 ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& options = {});
 
 // The findings of the whole-content scan, in its order.

@@ -45,5 +45,16 @@ TEST(StandardInput, KeepsItsPlaceAmongTheFiles) {
   EXPECT_EQ(empty.status, 1);
 }
 
+TEST(StandardInput, CanBeNamedOnlyOnce) {
+  // Two jobs would each take a part of it.
+  const ScannerRun run =
+      RunScanner({"-j", "2", "-c", "-", "-"}, WithInput(std::string(1 << 20, '.')));
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "telltale-scan: '-' is given more than once: standard input can be read only once\n"
+            "Try 'telltale-scan --help' for more information.\n");
+  EXPECT_EQ(run.status, 2);
+}
+
 }  // namespace
 }  // namespace telltale::cli::testing

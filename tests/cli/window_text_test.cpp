@@ -69,8 +69,12 @@ TEST(WindowText, TakesOneFileAndNothingElse) {
   const std::string file = dir.Write("f", "\xFF\xDB");
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--window-text", file, file},
+                                             {"--window-text", file, "--window-text", file},
                                              {"--window-text", file, "-c"},
                                              {"--window-text", file, "--json"},
+                                             {"--window-text", file, "-r"},
+                                             {"--window-text", file, "-j", "2"},
+                                             {"-q", "--window-text", file},
                                              {"--window-text", "-"},
                                              {"--window-text"}}) {
     const ScannerRun run = RunScanner(args);
