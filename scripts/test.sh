@@ -16,7 +16,8 @@ step "Formatting"
 bash scripts/lint.sh format
 
 step "Release build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELLTALE_WERROR=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELLTALE_WERROR=ON -DBUILD_TESTING=ON \
+  -DTELLTALE_BENCH=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
