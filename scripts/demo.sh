@@ -21,9 +21,13 @@ fi
 
 export QT_QPA_PLATFORM=xcb
 unset QT_QPA_PLATFORMTHEME QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
+# A desktop session has a runtime folder of its own; this one is made for
+# the demonstration and goes with it.
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
 "$program" "$sample" &
 pid=$!
-trap 'kill "$pid" 2>/dev/null || true' EXIT
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Form1$' | head -n 1)
 # The results box's text, as the user could copy it: click into the box,
