@@ -1,5 +1,6 @@
 #include "cli/batch_scan.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,7 +80,7 @@ class Batch {
   explicit Batch(BatchOptions&& options)
       : format_(options.format),
         jobs_(std::max(options.jobs, 1U)),
-        walk_(std::move(options.paths), options.recursive),
+        walk_(std::move(options.paths), options.recursive, options.follow_links),
         console_(options.progress),
         output_(console_, kHeldOutputBytes),
         progress_(console_, options.progress) {}
@@ -162,8 +163,10 @@ class Batch {
         StreamSource source(STDIN_FILENO, name);
         return Scan(source, out);
       }
-      InputFile file(input.path);
-      progress_.AddTotal(*file.size());
+      InputFile file = input.directory ? InputFile(input.directory->fd(), input.name, input.path,
+                                                   input.follow_links)
+                                       : InputFile(input.path);
+      progress_.AddTotal(file.size().value_or(0));
       return Scan(file, out);
     } catch (const std::system_error& e) {
       if (e.code() == std::errc::operation_canceled && console_.failed()) {
@@ -221,6 +224,17 @@ class Batch {
 
 }  // namespace
 
-int ScanBatch(BatchOptions options) { return Batch(std::move(options)).Run(); }
+int ScanBatch(BatchOptions options) {
+  if (options.recursive) {
+    // A walk holds a descriptor for each directory on its way down: let it
+    // go as deep as the system allows this process.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+      files.rlim_cur = files.rlim_max;
+      ::setrlimit(RLIMIT_NOFILE, &files);
+    }
+  }
+  return Batch(std::move(options)).Run();
+}
 
 }  // namespace telltale::cli

@@ -11,6 +11,7 @@ namespace telltale::cli {
 struct BatchOptions {
   std::vector<std::string> paths;
   bool recursive = false;
+  bool follow_links = false;  // follow symbolic links met in a walk
   OutputFormat format = OutputFormat::kFindings;
   unsigned jobs = 1;
   bool progress = false;  // draw a progress line on standard error

@@ -18,10 +18,11 @@ constexpr unsigned kMaxJobs = 1024;
 
 enum LongOnly : int { kJson = 256, kWindowText, kVersion };
 
-constexpr const char* kShortOptions = ":rcj:qh";
+constexpr const char* kShortOptions = ":rLcj:qh";
 
-constexpr std::array<option, 9> kLongOptions{{
+constexpr std::array<option, 10> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
+    {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
     {"json", no_argument, nullptr, kJson},
     {"window-text", required_argument, nullptr, kWindowText},
@@ -120,6 +121,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case 'r':
         line.batch.recursive = true;
         break;
+      case 'L':
+        line.batch.follow_links = true;
+        break;
       case 'c':
         line.batch.format = OutputFormat::kCounts;
         break;
@@ -182,7 +186,9 @@ Looks in each file for the markers of JPHide and Hiderman and prints one
 line PATH:POSITION:TOOL per finding; within a file every JPHide finding comes
 before the Hiderman ones. A PATH of - (once at most) reads standard input.
 
-  -r, --recursive         scan the files under each directory, in name order
+  -r, --recursive         scan the files under each directory, in name order;
+                          symbolic links met there are skipped
+  -L, --follow            with -r, follow the symbolic links met there too
   -c, --count             one line PATH:JPHIDE_COUNT:HIDERMAN_COUNT per file
       --json              JSON Lines: one object per finding or failed file
       --window-text=FILE  print what the window shows after a Run on FILE

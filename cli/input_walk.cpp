@@ -1,80 +1,110 @@
 #include "cli/input_walk.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <string_view>
 #include <utility>
+
+#include "cli/quoted_name.h"
 
 namespace telltale::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
 Input Skipped(std::string path, std::string reason) {
-  return Input{Input::Kind::kSkipped, std::move(path), std::move(reason), {}};
+  return Input{Input::Kind::kSkipped, std::move(path), std::move(reason), {}, {}, {}, true};
+}
+
+Input Unreadable(std::string path, int error) {
+  return Input{Input::Kind::kUnreadable,
+               std::move(path),
+               {},
+               std::error_code(error, std::generic_category()),
+               {},
+               {},
+               true};
 }
 
 // What a file of this type is, for the note that says it was skipped; empty
 // for the types that are scanned.
-std::string SpecialKind(fs::file_type type) {
-  switch (type) {
-    case fs::file_type::fifo:
+std::string SpecialKind(mode_t mode) {
+  switch (mode & S_IFMT) {
+    case S_IFIFO:
       return "a named pipe";
-    case fs::file_type::socket:
+    case S_IFSOCK:
       return "a socket";
-    case fs::file_type::character:
+    case S_IFCHR:
       return "a character device";
-    case fs::file_type::block:
+    case S_IFBLK:
       return "a block device";
     default:
       return {};
   }
 }
 
-// The type as the directory listing gives it, which costs no call to the
-// system where the file system reports types; a symbolic link is itself.
-fs::file_type ListedType(const fs::directory_entry& entry) {
-  // Each test below reads the cached type; with an unknown one it asks the
-  // system and leaves the type unknown on failure, and opening will tell.
-  std::error_code unknown;
-  if (entry.is_symlink(unknown)) {
-    return fs::file_type::symlink;
+// `name` in the directory shown as `path`.
+std::string Joined(const std::string& path, const std::string& name) {
+  return path.ends_with('/') ? path + name : path + '/' + name;
+}
+
+// The names in the directory open as `fd`, but "." and "..", or the errno.
+int ReadNames(int fd, std::vector<std::string>& names) {
+  // The listing takes a descriptor of its own: `fd` stays for opening.
+  const int listing_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (listing_fd < 0) {
+    return errno;
   }
-  if (entry.is_regular_file(unknown)) {
-    return fs::file_type::regular;
+  DIR* listing = ::fdopendir(listing_fd);
+  if (listing == nullptr) {
+    const int error = errno;
+    ::close(listing_fd);
+    return error;
   }
-  if (entry.is_directory(unknown)) {
-    return fs::file_type::directory;
+  int error = 0;
+  for (;;) {
+    errno = 0;
+    // readdir_r is deprecated: readdir is safe on a stream no other thread reads.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
+    const dirent* entry = ::readdir(listing);  // cppcheck-suppress readdirCalled
+    if (entry == nullptr) {
+      error = errno;
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") {
+      names.emplace_back(name);
+    }
   }
-  if (entry.is_fifo(unknown)) {
-    return fs::file_type::fifo;
-  }
-  if (entry.is_socket(unknown)) {
-    return fs::file_type::socket;
-  }
-  if (entry.is_character_file(unknown)) {
-    return fs::file_type::character;
-  }
-  if (entry.is_block_file(unknown)) {
-    return fs::file_type::block;
-  }
-  return fs::file_type::unknown;
+  ::closedir(listing);
+  return error;
 }
 
 }  // namespace
 
-InputWalk::InputWalk(std::vector<std::string> paths, bool recursive)
-    : paths_(std::move(paths)), recursive_(recursive) {}
+WalkedDirectory::~WalkedDirectory() { ::close(fd_); }
+
+InputWalk::InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links)
+    : paths_(std::move(paths)), recursive_(recursive), follow_links_(follow_links) {}
 
 std::optional<Input> InputWalk::Next() {
   for (;;) {
     if (!open_.empty()) {
       OpenDirectory& directory = open_.back();
-      if (directory.next == directory.entries.size()) {
+      if (directory.names.empty()) {
         open_.pop_back();
         continue;
       }
-      // Moved out: entering a directory may reallocate open_.
-      const Entry entry = std::move(directory.entries[directory.next++]);
-      if (std::optional<Input> input = FromEntry(entry)) {
+      std::string name = std::move(directory.names.back());
+      directory.names.pop_back();
+      // Entering a directory may reallocate open_: `directory` is passed on
+      // as a copy of what the entry needs.
+      const OpenDirectory parent{directory.directory, directory.path, {}, 0, 0};
+      if (std::optional<Input> input = FromEntry(parent, std::move(name))) {
         return input;
       }
       continue;
@@ -84,55 +114,78 @@ std::optional<Input> InputWalk::Next() {
     }
     std::string path = std::move(paths_[next_path_++]);
     if (path == "-") {
-      return Input{Input::Kind::kStandardInput, std::move(path), {}, {}};
+      return Input{Input::Kind::kStandardInput, std::move(path), {}, {}, {}, {}, true};
     }
-    std::error_code ignored;  // whatever it is, opening it will say
-    if (recursive_ && fs::is_directory(path, ignored)) {
-      if (std::optional<Input> failure = Enter(path)) {
+    struct stat status {};
+    // Whatever else it is, opening it will say.
+    if (recursive_ && path.find('\0') == std::string::npos && ::stat(path.c_str(), &status) == 0 &&
+        S_ISDIR(status.st_mode)) {
+      const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0) {
+        return Unreadable(std::move(path), errno);
+      }
+      if (std::optional<Input> failure = Enter(fd, std::move(path))) {
         return failure;
       }
       continue;
     }
-    return Input{Input::Kind::kFile, std::move(path), {}, {}};
+    return Input{Input::Kind::kFile, std::move(path), {}, {}, {}, {}, true};
   }
 }
 
-std::optional<Input> InputWalk::FromEntry(const Entry& entry) {
-  if (entry.type == fs::file_type::directory) {
-    return Enter(entry.path);
+std::optional<Input> InputWalk::FromEntry(const OpenDirectory& parent, std::string name) {
+  std::string path = Joined(parent.path, name);
+  const int parent_fd = parent.directory->fd();
+  struct stat status {};
+  if (::fstatat(parent_fd, name.c_str(), &status, follow_links_ ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    // Gone meanwhile or, with links followed, one that leads nowhere.
+    return Unreadable(std::move(path), errno);
   }
-  if (entry.type == fs::file_type::symlink) {
-    std::error_code error;
-    const fs::file_type target = fs::status(entry.path, error).type();
-    if (error) {
-      return Skipped(entry.path, "skipped, broken symbolic link (" + error.message() + ")");
-    }
-    if (target == fs::file_type::directory) {
-      return Skipped(entry.path, "skipped, symbolic link to a directory");
-    }
-    if (const std::string kind = SpecialKind(target); !kind.empty()) {
-      return Skipped(entry.path, "skipped, symbolic link to " + kind);
-    }
-    return Input{Input::Kind::kFile, entry.path, {}, {}};
+  if (S_ISLNK(status.st_mode)) {
+    return Skipped(std::move(path), "skipped, symbolic link");
   }
-  if (const std::string kind = SpecialKind(entry.type); !kind.empty()) {
-    return Skipped(entry.path, "skipped, " + kind);
+  if (S_ISDIR(status.st_mode)) {
+    const int fd = ::openat(parent_fd, name.c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow_links_ ? 0 : O_NOFOLLOW));
+    if (fd < 0) {
+      const int error = errno;
+      struct stat now {};
+      if (!follow_links_ && ::fstatat(parent_fd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISLNK(now.st_mode)) {
+        return Skipped(std::move(path), "skipped, symbolic link");  // put in its place meanwhile
+      }
+      return Unreadable(std::move(path), error);
+    }
+    return Enter(fd, std::move(path));
   }
-  return Input{Input::Kind::kFile, entry.path, {}, {}};
+  if (const std::string kind = SpecialKind(status.st_mode); !kind.empty()) {
+    return Skipped(std::move(path), "skipped, " + kind);
+  }
+  return Input{Input::Kind::kFile, std::move(path), {},           {},
+               parent.directory,   std::move(name), follow_links_};
 }
 
-std::optional<Input> InputWalk::Enter(const std::string& path) {
-  OpenDirectory directory;
-  std::error_code error;
-  for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
-    directory.entries.push_back(Entry{it->path().native(), ListedType(*it)});
+std::optional<Input> InputWalk::Enter(int fd, std::string path) {
+  auto directory = std::make_shared<const WalkedDirectory>(fd);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) {
+    return Unreadable(std::move(path), errno);
   }
-  if (error) {
-    return Input{Input::Kind::kUnreadable, path, {}, error};
+  const auto same = [&](const OpenDirectory& open) {
+    return open.device == status.st_dev && open.inode == status.st_ino;
+  };
+  if (const auto ancestor = std::find_if(open_.begin(), open_.end(), same);
+      ancestor != open_.end()) {
+    return Skipped(std::move(path), "skipped, a loop back to " + QuotedName(ancestor->path));
   }
-  std::sort(directory.entries.begin(), directory.entries.end(),
-            [](const Entry& a, const Entry& b) { return a.path < b.path; });
-  open_.push_back(std::move(directory));
+  std::vector<std::string> names;
+  if (const int error = ReadNames(fd, names); error != 0) {
+    return Unreadable(std::move(path), error);
+  }
+  // The next name last, so that each is dropped as it is taken.
+  std::sort(names.begin(), names.end(), std::greater<>());
+  open_.push_back(OpenDirectory{std::move(directory), std::move(path), std::move(names),
+                                status.st_dev, status.st_ino});
   return std::nullopt;
 }
 

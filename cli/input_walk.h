@@ -2,8 +2,10 @@
 // files under the directories given, each directory's entries sorted by name.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
-#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -11,46 +13,70 @@
 
 namespace telltale::cli {
 
+// A directory open for a walk, closed when the walk and every input met in it
+// are done with it.
+class WalkedDirectory {
+ public:
+  explicit WalkedDirectory(int fd) : fd_(fd) {}
+  ~WalkedDirectory();
+  WalkedDirectory(const WalkedDirectory&) = delete;
+  WalkedDirectory& operator=(const WalkedDirectory&) = delete;
+
+  [[nodiscard]] int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 struct Input {
   enum class Kind {
     kFile,           // to be opened and scanned
     kStandardInput,  // "-"
     kSkipped,        // met in a walk and not scanned: `reason` says why
-    kUnreadable,     // a directory that could not be read: `error`
+    kUnreadable,     // a directory not read, or an entry met not reached: `error`
   };
   Kind kind = Kind::kFile;
   std::string path;  // bytes, as given or as walked
   std::string reason;
   std::error_code error;
+  // For a file met in a walk: its directory and its name there, which is
+  // what is opened, never `path`.
+  std::shared_ptr<const WalkedDirectory> directory;
+  std::string name;
+  bool follow_links = true;  // whether a link in its place is followed
 };
 
 // Walks lazily: only the directories on the way to the current entry are
-// held. Symbolic links are followed for paths given, never to directories
-// met in a walk, so no walk loops.
+// held, each as a descriptor and the sorted names of what remains in it.
+// Symbolic links are followed for paths given; those met in a walk are
+// skipped unless `follow_links`, and every directory and file met is opened
+// relative to its directory, so a link put in its place meanwhile leads
+// nowhere. A directory already on the way to it is skipped: no walk loops.
 class InputWalk {
  public:
-  InputWalk(std::vector<std::string> paths, bool recursive);
+  InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links = false);
 
   // The next input, or nothing when all have been given.
   std::optional<Input> Next();
 
  private:
-  struct Entry {
-    std::string path;
-    std::filesystem::file_type type;
-  };
   struct OpenDirectory {
-    std::vector<Entry> entries;  // sorted by name
-    std::size_t next = 0;
+    std::shared_ptr<const WalkedDirectory> directory;
+    std::string path;                // as shown
+    std::vector<std::string> names;  // what remains, the next last
+    dev_t device = 0;
+    ino_t inode = 0;
   };
 
-  std::optional<Input> FromEntry(const Entry& entry);
-  // Adds the directory to the walk, or returns why it cannot be read.
-  std::optional<Input> Enter(const std::string& path);
+  std::optional<Input> FromEntry(const OpenDirectory& parent, std::string name);
+  // Adds the directory open as `fd` to the walk, or returns why it cannot be
+  // read or is skipped. Takes `fd` in every case.
+  std::optional<Input> Enter(int fd, std::string path);
 
   std::vector<std::string> paths_;
   std::size_t next_path_ = 0;
   bool recursive_;
+  bool follow_links_;
   std::vector<OpenDirectory> open_;  // innermost last
 };
 

@@ -1,12 +1,15 @@
 #include "detection/input_file.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 #include "detection/descriptor_io.h"
 #include "detection/scan_error.h"
@@ -35,33 +38,69 @@ void RequireScannable(mode_t mode, const std::string& path) {
   }
 }
 
+// Whether the open file's sizes are made up by its file system rather than
+// counted from its content: /proc gives 0 for files with content, /sys 4096
+// for files with less.
+bool SizeIsNotContent(int fd, const std::string& path) {
+  struct statfs system {};
+  if (::fstatfs(fd, &system) != 0) {
+    ThrowErrno(errno, path);
+  }
+  switch (system.f_type) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
-InputFile::InputFile(const std::string& path) : path_(path) {
-  if (path.empty()) {
-    ThrowErrno(ENOENT, path);
+InputFile::InputFile(const std::string& path) : path_(path) { Open(AT_FDCWD, path, true); }
+
+InputFile::InputFile(int directory_fd, const std::string& name, std::string shown,
+                     bool follow_links)
+    : path_(std::move(shown)) {
+  Open(directory_fd, name, follow_links);
+}
+
+void InputFile::Open(int directory_fd, const std::string& name, bool follow_links) {
+  if (name.empty()) {
+    ThrowErrno(ENOENT, path_);
   }
-  if (path.find('\0') != std::string::npos) {
+  if (name.find('\0') != std::string::npos) {
     // The system would silently open a shorter name.
-    ThrowErrno(EINVAL, path);
+    ThrowErrno(EINVAL, path_);
   }
   // Look before opening: opening some devices has effects of its own.
   struct stat before {};
-  if (::stat(path.c_str(), &before) != 0) {
-    ThrowErrno(errno, path);
+  if (::fstatat(directory_fd, name.c_str(), &before, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    ThrowErrno(errno, path_);
   }
-  RequireScannable(before.st_mode, path);
+  if (S_ISLNK(before.st_mode)) {
+    ThrowErrno(ELOOP, path_);  // what opening it with O_NOFOLLOW says
+  }
+  RequireScannable(before.st_mode, path_);
 
   // O_NONBLOCK: should the name have become a FIFO meanwhile, opening it
-  // does not wait for a writer; the check below then refuses it.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // does not wait for a writer; the check below then refuses it. O_NOFOLLOW:
+  // nor does a link put in its place lead anywhere.
+  fd_ = ::openat(directory_fd, name.c_str(),
+                 O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (follow_links ? 0 : O_NOFOLLOW));
   if (fd_ < 0) {
-    ThrowErrno(errno, path);
+    ThrowErrno(errno, path_);
   }
   try {
     opened_ = CurrentVersion();
     size_ = opened_.size;
-    if (size_ > kChunkSize) {
+    stream_ = S_ISREG(before.st_mode) && SizeIsNotContent(fd_, path_);
+    if (!stream_ && size_ > kChunkSize) {
       // Only advice: the file is read from start to end (twice where needed).
       ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
@@ -72,6 +111,13 @@ InputFile::InputFile(const std::string& path) : path_(path) {
 }
 
 InputFile::~InputFile() { ::close(fd_); }
+
+std::optional<std::uint64_t> InputFile::size() const {
+  if (stream_) {
+    return std::nullopt;
+  }
+  return size_;
+}
 
 InputFile::Version InputFile::CurrentVersion() const {
   struct stat now {};
@@ -93,6 +139,9 @@ InputFile::Version InputFile::CurrentVersion() const {
 }
 
 std::size_t InputFile::Read(std::uint64_t offset, std::span<unsigned char> buffer) {
+  if (stream_) {
+    return ReadFully(fd_, buffer, path_);
+  }
   const auto wanted = static_cast<std::size_t>(
       std::min<std::uint64_t>(buffer.size(), size_ - std::min(offset, size_)));
   const std::size_t got = ReadFullyAt(fd_, offset, buffer.first(wanted), path_);
@@ -103,6 +152,9 @@ std::size_t InputFile::Read(std::uint64_t offset, std::span<unsigned char> buffe
 }
 
 void InputFile::CheckUnchanged() const {
+  if (stream_) {
+    return;  // read once: there is no second pass to compare
+  }
   const Version now = CurrentVersion();
   if (now.size != opened_.size || now.modified.tv_sec != opened_.modified.tv_sec ||
       now.modified.tv_nsec != opened_.modified.tv_nsec) {

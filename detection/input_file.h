@@ -13,20 +13,28 @@ namespace telltale {
 // Read-only, closed when this goes. Opening never creates or writes a file
 // and never blocks: directories, FIFOs, sockets and character devices are
 // refused at once. Regular files and block devices are accepted; both can be
-// read again at any offset.
+// read again at any offset, except the files of file systems whose sizes are
+// not their content's (/proc, /sys and the like): those are read once, to
+// their end, as a stream.
 class InputFile final : public ScanSource {
  public:
-  // `path` is bytes and is opened exactly as given. Throws std::system_error.
+  // `path` is bytes and is opened exactly as given, symbolic links followed.
+  // Throws std::system_error.
   explicit InputFile(const std::string& path);
+  // `name` in the directory open as `directory_fd`, shown as `shown`. With
+  // `follow_links` false a symbolic link there fails (ELOOP) instead of being
+  // followed. Throws std::system_error.
+  InputFile(int directory_fd, const std::string& name, std::string shown, bool follow_links);
   ~InputFile() override;
 
   [[nodiscard]] int fd() const { return fd_; }
   [[nodiscard]] const std::string& name() const override { return path_; }
-  [[nodiscard]] std::optional<std::uint64_t> size() const override { return size_; }
-  [[nodiscard]] bool CanReadAgain() const override { return true; }
+  [[nodiscard]] std::optional<std::uint64_t> size() const override;
+  [[nodiscard]] bool CanReadAgain() const override { return !stream_; }
 
   // Reads up to the size the file had when it was opened: bytes added since
-  // are left alone, and a file that has shrunk below it fails.
+  // are left alone, and a file that has shrunk below it fails. A file read as
+  // a stream is read from where the last read ended, to its end.
   std::size_t Read(std::uint64_t offset, std::span<unsigned char> buffer) override;
 
   // Fails when the size or the modification time differ from opening.
@@ -38,9 +46,11 @@ class InputFile final : public ScanSource {
     timespec modified{};
   };
   [[nodiscard]] Version CurrentVersion() const;
+  void Open(int directory_fd, const std::string& name, bool follow_links);
 
   std::string path_;
   int fd_ = -1;
+  bool stream_ = false;  // a file whose stated size is not its content's
   std::uint64_t size_ = 0;
   Version opened_;
 };

@@ -1,5 +1,6 @@
-// Walking directories: name order, no loops through links, special files
-// skipped with a note and never waited on.
+// Walking directories: name order, links met skipped or with -L followed
+// without looping, special files skipped with a note and never waited on.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -43,19 +44,19 @@ TEST(Recursion, WalksEachDirectoryInByteOrderOfNames) {
   EXPECT_EQ(flat.status, 2);
 }
 
-TEST(Recursion, LinksAndSpecialFilesNeitherLoopNorHang) {
+TEST(Recursion, LinksMetInAWalkAreSkippedAndSpecialFilesNeverWaitedOn) {
   const TempDir dir;
   const fs::path root = dir.path() / "root";
   fs::create_directories(root / "sub");
+  fs::create_directories(dir.path() / "elsewhere");
   dir.Write("root/sub/image", "CDN");
-  fs::create_directory_symlink("..", root / "sub" / "up");  // back to an ancestor
-  fs::create_directory_symlink("sub", root / "also-sub");   // a second way in
-  fs::create_symlink("loop-b", root / "loop-a");            // a loop of links
-  fs::create_symlink("loop-a", root / "loop-b");
+  dir.Write("elsewhere/secret", "CDN");
+  fs::create_directory_symlink("..", root / "sub" / "up");         // back to an ancestor
+  fs::create_directory_symlink("../elsewhere", root / "out-dir");  // out of the tree
+  fs::create_symlink("../elsewhere/secret", root / "out-file");
+  fs::create_symlink("sub/image", root / "link-to-image");
   fs::create_symlink("nowhere", root / "dangling");
-  fs::create_symlink("sub/image", root / "link-to-image");  // a file: scanned
   ASSERT_EQ(::mkfifo((root / "pipe").c_str(), 0600), 0);
-  fs::create_symlink("pipe", root / "link-to-pipe");
 
   const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_GE(sock, 0);
@@ -68,37 +69,128 @@ TEST(Recursion, LinksAndSpecialFilesNeitherLoopNorHang) {
 
   const ScannerRun run = RunScanner({"-r", "root"}, InDirectory(dir.path()));
   ::close(sock);
-  EXPECT_EQ(run.out, "root/link-to-image:1:Hiderman\nroot/sub/image:1:Hiderman\n");
+  EXPECT_EQ(run.out, "root/sub/image:1:Hiderman\n");
   EXPECT_EQ(run.err,
-            "telltale-scan: root/also-sub: skipped, symbolic link to a directory\n"
-            "telltale-scan: root/dangling: skipped, broken symbolic link (No such file or "
-            "directory)\n"
-            "telltale-scan: root/link-to-pipe: skipped, symbolic link to a named pipe\n"
-            "telltale-scan: root/loop-a: skipped, broken symbolic link (Too many levels of "
-            "symbolic links)\n"
-            "telltale-scan: root/loop-b: skipped, broken symbolic link (Too many levels of "
-            "symbolic links)\n"
+            "telltale-scan: root/dangling: skipped, symbolic link\n"
+            "telltale-scan: root/link-to-image: skipped, symbolic link\n"
+            "telltale-scan: root/out-dir: skipped, symbolic link\n"
+            "telltale-scan: root/out-file: skipped, symbolic link\n"
             "telltale-scan: root/pipe: skipped, a named pipe\n"
             "telltale-scan: root/socket: skipped, a socket\n"
-            "telltale-scan: root/sub/up: skipped, symbolic link to a directory\n");
+            "telltale-scan: root/sub/up: skipped, symbolic link\n");
   // Skipped files are not failures.
   EXPECT_EQ(run.status, 0);
 }
 
-TEST(Recursion, SkipsAreRecordsInJson) {
+TEST(Recursion, FollowedLinksAreWalkedAndALoopIsSkipped) {
   const TempDir dir;
-  fs::create_directories(dir.path() / "root" / "sub");
+  const fs::path root = dir.path() / "root";
+  fs::create_directories(root / "sub");
+  fs::create_directories(dir.path() / "elsewhere");
+  dir.Write("root/sub/image", "CDN");
+  dir.Write("elsewhere/secret", "\xFF\xDB");
+  fs::create_directory_symlink("..", root / "sub" / "up");  // back to the top
+  fs::create_directory_symlink("../elsewhere", root / "out");
+  fs::create_symlink("sub/image", root / "link-to-image");
+  for (const char* follow : {"-L", "--follow"}) {
+    const ScannerRun run = RunScanner({"-r", follow, "root"}, InDirectory(dir.path()));
+    EXPECT_EQ(run.out,
+              "root/link-to-image:1:Hiderman\n"
+              "root/out/secret:1:JPHide\n"
+              "root/sub/image:1:Hiderman\n")
+        << follow;
+    EXPECT_EQ(run.err, "telltale-scan: root/sub/up: skipped, a loop back to root\n") << follow;
+    EXPECT_EQ(run.status, 0) << follow;
+  }
+}
+
+TEST(Recursion, ALinkThatLeadsNowhereIsAFailure) {
+  const TempDir dir;
+  const fs::path root = dir.path() / "root";
+  fs::create_directories(root);
   dir.Write("root/image", "CDN");
-  fs::create_directory_symlink("sub", dir.path() / "root" / "link");
-  ASSERT_EQ(::mkfifo((dir.path() / "root" / "pipe").c_str(), 0600), 0);
-  const ScannerRun run = RunScanner({"--json", "-r", "root"}, InDirectory(dir.path()));
-  EXPECT_EQ(run.out,
+  fs::create_symlink("nowhere", root / "dangling");
+  fs::create_symlink("loop-b", root / "loop-a");  // a loop of links
+  fs::create_symlink("loop-a", root / "loop-b");
+
+  const ScannerRun followed = RunScanner({"--json", "-r", "-L", "root"}, InDirectory(dir.path()));
+  EXPECT_EQ(followed.out,
+            "{\"path\":\"root/dangling\",\"error\":\"No such file or directory\",\"errno\":2}\n"
             "{\"path\":\"root/image\",\"tool\":\"Hiderman\",\"position\":1}\n"
-            "{\"path\":\"root/link\",\"skipped\":\"symbolic link to a directory\"}\n"
-            "{\"path\":\"root/pipe\",\"skipped\":\"a named pipe\"}\n");
-  EXPECT_EQ(run.err,
-            "telltale-scan: root/link: skipped, symbolic link to a directory\n"
-            "telltale-scan: root/pipe: skipped, a named pipe\n");
+            "{\"path\":\"root/loop-a\",\"error\":\"Too many levels of symbolic "
+            "links\",\"errno\":40}\n"
+            "{\"path\":\"root/loop-b\",\"error\":\"Too many levels of symbolic "
+            "links\",\"errno\":40}\n");
+  EXPECT_EQ(followed.status, 2);
+
+  // Named on the command line, with or without -r.
+  for (const bool recursive : {false, true}) {
+    std::vector<std::string> args = {"--json", "root/loop-a", "root/image"};
+    if (recursive) {
+      args.insert(args.begin(), "-r");
+    }
+    const ScannerRun named = RunScanner(args, InDirectory(dir.path()));
+    EXPECT_EQ(named.out,
+              "{\"path\":\"root/loop-a\",\"error\":\"Too many levels of symbolic "
+              "links\",\"errno\":40}\n"
+              "{\"path\":\"root/image\",\"tool\":\"Hiderman\",\"position\":1}\n")
+        << recursive;
+    EXPECT_EQ(named.status, 2) << recursive;
+  }
+}
+
+// Makes `depth` directories named `name`, one in the other, in the directory
+// open as `top`, and "file" holding `content` in the deepest: paths too long
+// for the system to take.
+void MakeChain(int top, const std::string& name, int depth, const std::string& content) {
+  int fd = ::fcntl(top, F_DUPFD_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  for (int i = 0; i < depth; ++i) {
+    ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0);
+    const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  const int file = ::openat(fd, "file", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  ::close(fd);
+  ASSERT_GE(file, 0);
+  ASSERT_EQ(::write(file, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+  ::close(file);
+}
+
+// Removes what MakeChain made, deepest first.
+void RemoveChain(int top, const std::string& name, int depth) {
+  std::vector<int> fds{::fcntl(top, F_DUPFD_CLOEXEC, 0)};
+  for (int i = 0; i < depth && fds.back() >= 0; ++i) {
+    fds.push_back(::openat(fds.back(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
+  ::unlinkat(fds.back(), "file", 0);
+  while (fds.size() > 1) {
+    ::close(fds.back());
+    fds.pop_back();
+    ::unlinkat(fds.back(), name.c_str(), AT_REMOVEDIR);
+  }
+  ::close(fds.back());
+}
+
+TEST(Recursion, AWalkGoesDeeperThanTheLongestPath) {
+  const TempDir dir;
+  const std::string name(200, 'd');
+  constexpr int kDepth = 30;  // 6,000 bytes of path, more than PATH_MAX
+  const int top = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(top, 0);
+  MakeChain(top, name, kDepth, "CDN");
+  std::string path = ".";
+  for (int i = 0; i < kDepth; ++i) {
+    path += "/" + name;
+  }
+  path += "/file";
+  const ScannerRun run = RunScanner({"-r", "."}, InDirectory(dir.path()));
+  RemoveChain(top, name, kDepth);
+  ::close(top);
+  EXPECT_EQ(run.out, path + ":1:Hiderman\n");
+  EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.status, 0);
 }
 

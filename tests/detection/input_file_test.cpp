@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -71,6 +73,48 @@ TEST(InputFile, AFileThatGrowsIsReadUpToItsSizeAtOpening) {
     ::close(fd);
   }
   EXPECT_EQ(ReadWhole(file), "1234");
+}
+
+TEST(InputFile, OpenedInADirectoryALinkIsFollowedOnlyWhenAsked) {
+  const TempDir dir;
+  dir.Write("target", "CDN");
+  std::filesystem::create_symlink("target", dir.path() / "link");
+  const int directory = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(directory, 0);
+  {
+    InputFile followed(directory, "link", "shown/link", true);
+    EXPECT_EQ(followed.name(), "shown/link");
+    EXPECT_EQ(ReadWhole(followed), "CDN");
+  }
+  try {
+    const InputFile refused(directory, "link", "shown/link", false);
+    FAIL() << "a link was followed";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code().value(), ELOOP);
+    EXPECT_EQ(std::string(e.what()).substr(0, 12), "shown/link: ");
+  }
+  ::close(directory);
+}
+
+TEST(InputFile, AProcFileIsReadOnceToItsEnd) {
+  // The same file read here and through InputFile; stat gives it no size.
+  const std::string path = "/proc/self/cmdline";
+  std::ifstream stream(path, std::ios::binary);
+  ASSERT_TRUE(stream);
+  const std::string expected{std::istreambuf_iterator<char>(stream), {}};
+  ASSERT_FALSE(expected.empty());
+
+  InputFile file(path);
+  EXPECT_FALSE(file.size());
+  EXPECT_FALSE(file.CanReadAgain());
+  std::string bytes;
+  std::array<unsigned char, 7> buffer{};  // several reads for any command line
+  for (std::size_t got = buffer.size(); got == buffer.size();) {
+    got = file.Read(bytes.size(), buffer);
+    bytes.append(reinterpret_cast<const char*>(buffer.data()), got);
+  }
+  EXPECT_EQ(bytes, expected);
+  EXPECT_NO_THROW(file.CheckUnchanged());
 }
 
 TEST(ReadFully, WaitsOnANonBlockingPipeAndReadsItToItsEnd) {
