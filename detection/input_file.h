@@ -10,12 +10,13 @@
 
 namespace telltale {
 
-// Read-only, closed when this goes. Opening never creates or writes a file
-// and never blocks: directories, FIFOs, sockets and character devices are
-// refused at once. Regular files and block devices are accepted; both can be
-// read again at any offset, except the files of file systems whose sizes are
-// not their content's (/proc, /sys and the like): those are read once, to
-// their end, as a stream.
+// Read-only, closed when this goes. Opening never creates or writes a file,
+// leaves its access time alone wherever the system lets it, and never
+// blocks: directories, FIFOs, sockets and character devices are refused at
+// once. Regular files and block devices are accepted; both can be read again
+// at any offset, except the files of file systems whose sizes are not their
+// content's (/proc, /sys and the like): those are read once, to their end,
+// as a stream.
 class InputFile final : public ScanSource {
  public:
   // `path` is bytes and is opened exactly as given, symbolic links followed.

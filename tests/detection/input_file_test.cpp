@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -73,6 +74,22 @@ TEST(InputFile, AFileThatGrowsIsReadUpToItsSizeAtOpening) {
     ::close(fd);
   }
   EXPECT_EQ(ReadWhole(file), "1234");
+}
+
+TEST(InputFile, ReadingLeavesTheAccessTimeAlone) {
+  const TempDir dir;
+  const std::string path = dir.Write("f", "..\xFF\xDB..CDN");
+  // An access time older than the modification time is brought up to date
+  // by the next read even where access times are otherwise kept lazily.
+  const std::array<timespec, 2> times{{{1000000, 0}, {UTIME_NOW, UTIME_NOW}}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
+  {
+    InputFile file(path);
+    EXPECT_EQ(ReadWhole(file), "..\xFF\xDB..CDN");
+  }
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_atim.tv_sec, 1000000);
 }
 
 TEST(InputFile, OpenedInADirectoryALinkIsFollowedOnlyWhenAsked) {
