@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@
 #include "cli/exit_status.h"
 #include "cli/input_walk.h"
 #include "cli/ordered_output.h"
+#include "cli/path_list.h"
 #include "cli/progress_line.h"
 #include "cli/quoted_name.h"
 #include "detection/telltale.h"
@@ -77,10 +79,11 @@ struct Outcome {
 
 class Batch {
  public:
-  explicit Batch(BatchOptions&& options)
+  Batch(BatchOptions&& options, std::unique_ptr<PathList> list)
       : format_(options.format),
+        path_end_(options.null_separated ? '\0' : ':'),
         jobs_(std::max(options.jobs, 1U)),
-        walk_(std::move(options.paths), options.recursive, options.follow_links),
+        walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(list)),
         console_(options.progress),
         output_(console_, kHeldOutputBytes),
         progress_(console_, options.progress) {}
@@ -177,7 +180,7 @@ class Batch {
   }
 
   Outcome Scan(ScanSource& source, InputOutput& out) {
-    const ReportLines lines(format_, source.name(), console_.out_is_terminal());
+    const ReportLines lines(format_, source.name(), console_.out_is_terminal(), path_end_);
     std::uint64_t reported_done = 0;
     ScanControl control;
     control.stop = console_.output_failed();
@@ -201,7 +204,29 @@ class Batch {
       lines.AppendCounts(out.text(), counts);
     }
     const bool found = std::any_of(counts.begin(), counts.end(), [](auto n) { return n > 0; });
+    // A file read in one pass is not compared with itself by the scan. What
+    // was found stands, but a file written to meanwhile may hold what was
+    // not read: the run fails so that this is not missed.
+    if (!Unchanged(source)) {
+      lines.AppendChanged(out.text());
+      out.Message(QuotedName(source.name()) + ": changed while it was being scanned");
+      return Outcome{found, true};
+    }
     return Outcome{found, false};
+  }
+
+  // Whether `source` has its size and modification time of opening. Other
+  // failures of the check are those of the input.
+  static bool Unchanged(const ScanSource& source) {
+    try {
+      source.CheckUnchanged();
+    } catch (const std::system_error& e) {
+      if (e.code() == make_error_code(ScanErrc::kFileChanged)) {
+        return false;
+      }
+      throw;
+    }
+    return true;
   }
 
   Outcome Fail(const std::string& name, const std::system_error& error, InputOutput& out) const {
@@ -211,6 +236,7 @@ class Batch {
   }
 
   const OutputFormat format_;
+  const char path_end_;
   const unsigned jobs_;
   std::mutex walk_mutex_;
   InputWalk walk_;
@@ -234,7 +260,13 @@ int ScanBatch(BatchOptions options) {
       ::setrlimit(RLIMIT_NOFILE, &files);
     }
   }
-  return Batch(std::move(options)).Run();
+  // Opened before anything is scanned: a list that cannot be read at all
+  // stops the run before it starts.
+  std::unique_ptr<PathList> list;
+  if (!options.files_from.empty()) {
+    list = std::make_unique<PathList>(options.files_from, options.null_separated ? '\0' : '\n');
+  }
+  return Batch(std::move(options), std::move(list)).Run();
 }
 
 }  // namespace telltale::cli

@@ -13,13 +13,18 @@ struct BatchOptions {
   bool recursive = false;
   bool follow_links = false;  // follow symbolic links met in a walk
   OutputFormat format = OutputFormat::kFindings;
+  // A NUL byte after each path instead of ':' in the findings and counts
+  // formats, and between the names of `files_from`.
+  bool null_separated = false;
+  std::string files_from;  // a list of more paths, "-" for standard input; empty: none
   unsigned jobs = 1;
   bool progress = false;  // draw a progress line on standard error
 };
 
 // Scans every input, printing what it finds in input order whatever the
 // number of jobs, and failures on standard error without stopping. Returns
-// the exit status. Throws std::system_error when standard output fails.
+// the exit status. Throws std::system_error when standard output fails or
+// the list of paths cannot be opened.
 int ScanBatch(BatchOptions options);
 
 }  // namespace telltale::cli

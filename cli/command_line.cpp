@@ -16,15 +16,17 @@ namespace {
 
 constexpr unsigned kMaxJobs = 1024;
 
-enum LongOnly : int { kJson = 256, kWindowText, kVersion };
+enum LongOnly : int { kJson = 256, kWindowText, kVersion, kFilesFrom };
 
-constexpr const char* kShortOptions = ":rLcj:qh";
+constexpr const char* kShortOptions = ":rLcj:qh0";
 
-constexpr std::array<option, 10> kLongOptions{{
+constexpr std::array<option, 12> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
     {"json", no_argument, nullptr, kJson},
+    {"null", no_argument, nullptr, '0'},
+    {"files-from", required_argument, nullptr, kFilesFrom},
     {"window-text", required_argument, nullptr, kWindowText},
     {"jobs", required_argument, nullptr, 'j'},
     {"quiet", no_argument, nullptr, 'q'},
@@ -130,6 +132,15 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case kJson:
         json = true;
         break;
+      case '0':
+        line.batch.null_separated = true;
+        break;
+      case kFilesFrom:
+        line.batch.files_from = optarg;
+        if (line.batch.files_from.empty()) {
+          throw UsageError("--files-from needs a file, or - for standard input");
+        }
+        break;
       case kWindowText:
         ++window_texts;
         line.window_path = optarg;
@@ -155,6 +166,11 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (json && line.batch.format == OutputFormat::kCounts) {
     throw UsageError("--json and --count cannot be used together");
   }
+  if (json && line.batch.null_separated && line.batch.files_from.empty()) {
+    throw UsageError(
+        "--null and --json cannot be used together: JSON quotes names itself (with "
+        "--files-from, --null only separates the names in the list)");
+  }
   if (json) {
     line.batch.format = OutputFormat::kJson;
   }
@@ -171,17 +187,23 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     line.action = CommandLine::Action::kWindowText;
     return line;
   }
-  if (line.batch.paths.empty()) {
+  if (line.batch.paths.empty() && line.batch.files_from.empty()) {
     throw UsageError("no file to scan");
   }
-  if (std::count(line.batch.paths.begin(), line.batch.paths.end(), "-") > 1) {
-    throw UsageError("'-' is given more than once: standard input can be read only once");
+  const auto standard_inputs = std::count(line.batch.paths.begin(), line.batch.paths.end(), "-") +
+                               (line.batch.files_from == "-" ? 1 : 0);
+  if (standard_inputs > 1) {
+    throw UsageError(line.batch.files_from == "-"
+                         ? "'-' is given as a path and as --files-from: standard input can be "
+                           "read only once"
+                         : "'-' is given more than once: standard input can be read only once");
   }
   return line;
 }
 
 const char* HelpText() {
   return R"(Usage: telltale-scan [OPTIONS] PATH...
+  or:  telltale-scan [OPTIONS] --files-from=FILE [PATH...]
 Looks in each file for the markers of JPHide and Hiderman and prints one
 line PATH:POSITION:TOOL per finding; within a file every JPHide finding comes
 before the Hiderman ones. A PATH of - (once at most) reads standard input.
@@ -191,6 +213,10 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
   -L, --follow            with -r, follow the symbolic links met there too
   -c, --count             one line PATH:JPHIDE_COUNT:HIDERMAN_COUNT per file
       --json              JSON Lines: one object per finding or failed file
+  -0, --null              a NUL byte instead of ':' after each path (not with
+                          --json); with --files-from, names there end in NUL
+      --files-from=FILE   scan the paths listed in FILE too, one per line,
+                          after those given (- for standard input)
       --window-text=FILE  print what the window shows after a Run on FILE
   -j, --jobs=N            scan N files at once (default: one per core)
   -q, --quiet             no progress line on standard error

@@ -88,8 +88,24 @@ int ReadNames(int fd, std::vector<std::string>& names) {
 
 WalkedDirectory::~WalkedDirectory() { ::close(fd_); }
 
-InputWalk::InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links)
-    : paths_(std::move(paths)), recursive_(recursive), follow_links_(follow_links) {}
+InputWalk::InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links,
+                     std::unique_ptr<PathList> list)
+    : paths_(std::move(paths)),
+      list_(std::move(list)),
+      recursive_(recursive),
+      follow_links_(follow_links) {}
+
+std::optional<std::pair<std::string, bool>> InputWalk::NextPath() {
+  if (next_path_ < paths_.size()) {
+    return std::pair{std::move(paths_[next_path_++]), true};
+  }
+  if (list_) {
+    if (std::optional<std::string> path = list_->Next()) {
+      return std::pair{std::move(*path), false};
+    }
+  }
+  return std::nullopt;
+}
 
 std::optional<Input> InputWalk::Next() {
   for (;;) {
@@ -109,11 +125,17 @@ std::optional<Input> InputWalk::Next() {
       }
       continue;
     }
-    if (next_path_ == paths_.size()) {
+    std::optional<std::pair<std::string, bool>> next;
+    try {
+      next = NextPath();
+    } catch (const std::system_error& e) {
+      return Unreadable(list_->name(), e.code().value());
+    }
+    if (!next) {
       return std::nullopt;
     }
-    std::string path = std::move(paths_[next_path_++]);
-    if (path == "-") {
+    auto& [path, may_be_standard_input] = *next;
+    if (may_be_standard_input && path == "-") {
       return Input{Input::Kind::kStandardInput, std::move(path), {}, {}, {}, {}, true};
     }
     struct stat status {};

@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/path_list.h"
+
 namespace telltale::cli {
 
 // A directory open for a walk, closed when the walk and every input met in it
@@ -52,9 +54,15 @@ struct Input {
 // skipped unless `follow_links`, and every directory and file met is opened
 // relative to its directory, so a link put in its place meanwhile leads
 // nowhere. A directory already on the way to it is skipped: no walk loops.
+//
+// The names of `list`, if any, follow `paths`, each read as it is reached and
+// walked as a path given is; "-" there names a file, not standard input. A
+// list that cannot be read to its end is an unreadable input named as the
+// list, after which the list has ended.
 class InputWalk {
  public:
-  InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links = false);
+  InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links = false,
+            std::unique_ptr<PathList> list = nullptr);
 
   // The next input, or nothing when all have been given.
   std::optional<Input> Next();
@@ -68,6 +76,9 @@ class InputWalk {
     ino_t inode = 0;
   };
 
+  // The next path given, or read from the list; whether it may name
+  // standard input.
+  std::optional<std::pair<std::string, bool>> NextPath();
   std::optional<Input> FromEntry(const OpenDirectory& parent, std::string name);
   // Adds the directory open as `fd` to the walk, or returns why it cannot be
   // read or is skipped. Takes `fd` in every case.
@@ -75,6 +86,7 @@ class InputWalk {
 
   std::vector<std::string> paths_;
   std::size_t next_path_ = 0;
+  std::unique_ptr<PathList> list_;
   bool recursive_;
   bool follow_links_;
   std::vector<OpenDirectory> open_;  // innermost last

@@ -31,13 +31,13 @@ std::string JsonPathMembers(std::string_view path) {
 
 }  // namespace
 
-ReportLines::ReportLines(OutputFormat format, std::string_view path, bool quote_path)
+ReportLines::ReportLines(OutputFormat format, std::string_view path, bool quote_path, char path_end)
     : format_(format) {
   if (format == OutputFormat::kJson) {
     prefix_ = JsonPathMembers(path);
   } else {
     prefix_ = quote_path ? QuotedName(path) : std::string(path);
-    prefix_ += ':';
+    prefix_ += path_end;
   }
 }
 
@@ -88,6 +88,14 @@ void ReportLines::AppendSkipped(std::string& out, std::string_view reason) const
   out += "\"skipped\":";
   AppendJsonString(out, reason);
   out += "}\n";
+}
+
+void ReportLines::AppendChanged(std::string& out) const {
+  if (format_ != OutputFormat::kJson) {
+    return;
+  }
+  out += prefix_;
+  out += "\"changed\":true}\n";
 }
 
 std::string MessageLine(std::string_view message) {

@@ -21,8 +21,10 @@ class ReportLines {
  public:
   // `path` is the input's name: bytes, exactly as given or walked. With
   // `quote_path` the findings and counts formats show it as QuotedName does,
-  // for a terminal; JSON always carries it exactly.
-  ReportLines(OutputFormat format, std::string_view path, bool quote_path = false);
+  // for a terminal; JSON always carries it exactly. `path_end` follows the
+  // path in those formats: ':' or, for names that may hold anything, '\0'.
+  ReportLines(OutputFormat format, std::string_view path, bool quote_path = false,
+              char path_end = ':');
 
   void AppendFinding(std::string& out, const ScanFinding& finding) const;
   void AppendCounts(std::string& out, const FindingCounts& counts) const;
@@ -32,6 +34,9 @@ class ReportLines {
   // Only the JSON format reports an input skipped in a walk on standard
   // output, with `reason` such as "a named pipe".
   void AppendSkipped(std::string& out, std::string_view reason) const;
+  // Only the JSON format reports on standard output that an input changed
+  // while it was scanned.
+  void AppendChanged(std::string& out) const;
 
  private:
   OutputFormat format_;

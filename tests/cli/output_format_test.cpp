@@ -84,6 +84,28 @@ TEST(OutputFormat, JsonHasOneObjectPerFindingInScanOrder) {
   EXPECT_EQ(run.status, 0);
 }
 
+TEST(OutputFormat, NullPutsANulByteAfterEachPath) {
+  // Names may hold colons and newlines; NUL is the one byte they cannot.
+  const TempDir dir;
+  dir.Write("a:1\nb",
+            "x\xFF\xDB"
+            "CDN");
+  const RunOptions options = InDirectory(dir.path());
+  const std::string name("a:1\nb\0", 6);
+  EXPECT_EQ(RunScanner({"-0", "a:1\nb"}, options).out, name + "2:JPHide\n" + name + "4:Hiderman\n");
+  const ScannerRun counts = RunScanner({"--null", "-c", "a:1\nb"}, options);
+  EXPECT_EQ(counts.out, name + "1:1\n");
+  EXPECT_EQ(counts.status, 0);
+
+  const ScannerRun json = RunScanner({"-0", "--json", "a:1\nb"}, options);
+  EXPECT_EQ(json.out, "");
+  EXPECT_EQ(json.err,
+            "telltale-scan: --null and --json cannot be used together: JSON quotes names itself "
+            "(with --files-from, --null only separates the names in the list)\n"
+            "Try 'telltale-scan --help' for more information.\n");
+  EXPECT_EQ(json.status, 2);
+}
+
 TEST(OutputFormat, HidermanFindingsBeyondWhatIsHeldInMemoryKeepTheirOrder) {
   // Each Hiderman finding must wait for every JPHide finding. From a file
   // they are found in a second pass; from standard input, which cannot be

@@ -1,0 +1,69 @@
+// A file written to while it is scanned: its findings stand, and the run
+// says that it changed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "scanner_process.h"
+
+namespace telltale::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Waits until the process `pid` has `path` open; fails the test if it has
+// not within a minute, when the run is given up anyway.
+void WaitUntilOpen(pid_t pid, const fs::path& path) {
+  const fs::path fds = fs::path("/proc") / std::to_string(pid) / "fd";
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (std::chrono::steady_clock::now() < give_up) {
+    std::error_code error;
+    for (const fs::directory_entry& fd : fs::directory_iterator(fds, error)) {
+      if (fs::read_symlink(fd.path(), error) == path) {
+        return;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ADD_FAILURE() << "telltale-scan never opened " << path;
+}
+
+TEST(ChangedFile, IsReportedAfterItsFindingsAndFailsTheRun) {
+  const TempDir dir;
+  // Only JPHide markers: the file is read in one pass. Their lines fill the
+  // output pipe long before the end, and the scanner waits there, the file
+  // open, until its output is read.
+  std::string content;
+  for (int i = 0; i < 1 << 19; ++i) {
+    content += "\xFF\xDB";
+  }
+  const std::string path = fs::canonical(dir.Write("f", content)).string();
+  RunOptions options = WithInput("unread");
+  time_t modified = 1000000;
+  options.before_input_ends = [&](pid_t pid) {
+    WaitUntilOpen(pid, path);
+    const std::array<timespec, 2> times{{{0, UTIME_OMIT}, {++modified, 0}}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
+  };
+
+  const ScannerRun run = RunScanner({path}, options);
+  EXPECT_TRUE(SameLines(run.out, ExpectedLines(path, content)));
+  EXPECT_EQ(run.err, "telltale-scan: " + path + ": changed while it was being scanned\n");
+  EXPECT_EQ(run.status, 2);
+
+  const ScannerRun json = RunScanner({"--json", path}, options);
+  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), (1 << 19) + 1);
+  EXPECT_TRUE(json.out.ends_with("{\"path\":\"" + path + "\",\"changed\":true}\n"));
+  EXPECT_EQ(json.status, 2);
+}
+
+}  // namespace
+}  // namespace telltale::cli::testing

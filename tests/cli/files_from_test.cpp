@@ -1,0 +1,60 @@
+// --files-from: more paths to scan, read from a file or standard input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "scanner_process.h"
+
+namespace telltale::cli::testing {
+namespace {
+
+TEST(FilesFrom, ListedPathsFollowThoseGivenInTheirOrderWalkedAsGiven) {
+  const TempDir dir;
+  dir.Write("first", "CDN");
+  dir.Write("b", "\xFF\xDB");
+  dir.Write("b\r", "\xFF\xDB\xFF\xDB");  // a CR before the newline is part of the name
+  std::filesystem::create_directory(dir.path() / "tree");
+  dir.Write("tree/y", "cdn");
+  dir.Write("tree/x", "");
+  dir.Write("-", "CDN\xFF\xDB");                    // in a list, a file like any other
+  dir.Write("list", "b\r\n\ntree\n-\nmissing\nb");  // the last name has no newline
+  const ScannerRun run =
+      RunScanner({"-r", "-c", "--files-from", "list", "first"}, InDirectory(dir.path()));
+  EXPECT_EQ(run.out, "first:0:1\nb\r:2:0\ntree/x:0:0\ntree/y:0:1\n-:1:1\nb:1:0\n");
+  EXPECT_EQ(run.err, "telltale-scan: missing: No such file or directory\n");
+  EXPECT_EQ(run.status, 2);
+}
+
+TEST(FilesFrom, NullSeparatedFromStandardInput) {
+  const TempDir dir;
+  dir.Write("a\nb", "\xFF\xDB");
+  dir.Write("c", "CDN");
+  RunOptions options = InDirectory(dir.path());
+  options.input = std::string("a\nb\0\0c\0", 7);
+  const ScannerRun run = RunScanner({"--files-from=-", "-0", "--json"}, options);
+  EXPECT_EQ(run.out,
+            "{\"path\":\"a\\u000ab\",\"tool\":\"JPHide\",\"position\":1}\n"
+            "{\"path\":\"c\",\"tool\":\"Hiderman\",\"position\":1}\n");
+  EXPECT_EQ(run.status, 0);
+}
+
+TEST(FilesFrom, AMissingListOrStandardInputTakenTwiceStopsTheRun) {
+  const TempDir dir;
+  dir.Write("a", "\xFF\xDB");
+  const ScannerRun missing = RunScanner({"--files-from", "no list", "a"}, InDirectory(dir.path()));
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, "telltale-scan: no list: No such file or directory (error 2)\n");
+  EXPECT_EQ(missing.status, 2);
+
+  const ScannerRun twice = RunScanner({"--files-from", "-", "-"}, WithInput("a\n"));
+  EXPECT_EQ(twice.out, "");
+  EXPECT_EQ(twice.err,
+            "telltale-scan: '-' is given as a path and as --files-from: standard input can be "
+            "read only once\n"
+            "Try 'telltale-scan --help' for more information.\n");
+  EXPECT_EQ(twice.status, 2);
+}
+
+}  // namespace
+}  // namespace telltale::cli::testing
