@@ -117,6 +117,7 @@ struct ChildSetup {
   const char* directory = nullptr;
   bool one_thread = false;
   char* const* argv = nullptr;
+  char* const* envp = nullptr;
 };
 
 [[noreturn]] void NotStarted(const char* why) {
@@ -163,7 +164,7 @@ void OpenAs(int fd, const char* path, int flags) {
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
   ::sigaction(SIGPIPE, &default_action, nullptr);
-  ::fexecve(setup.binary, setup.argv, environ);
+  ::fexecve(setup.binary, setup.argv, setup.envp);
   NotStarted("cannot execute telltale-scan");
 }
 
@@ -193,6 +194,26 @@ ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& op
   }
   argv.push_back(nullptr);
 
+  // Our environment, but where the scanner may have no thread to spare: a
+  // leak checker built in would need one of its own at exit, and fail.
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (!options.one_thread || std::strncmp(*variable, "ASAN_OPTIONS=", 13) != 0) {
+      variables.emplace_back(*variable);
+    }
+  }
+  if (options.one_thread) {
+    const char* asan = std::getenv("ASAN_OPTIONS");  // NOLINT(concurrency-mt-unsafe)
+    variables.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                        ":detect_leaks=0");
+  }
+  std::vector<char*> envp;
+  envp.reserve(variables.size() + 1);
+  for (std::string& variable : variables) {
+    envp.push_back(variable.data());
+  }
+  envp.push_back(nullptr);
+
   ChildSetup setup;
   setup.binary = binary.get();
   setup.standard = {in.read_end(), terminal ? terminal->terminal() : out.write_end(),
@@ -211,6 +232,7 @@ ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& op
   }
   setup.one_thread = options.one_thread;
   setup.argv = argv.data();
+  setup.envp = envp.data();
 
   // Our writes to its standard input may meet a closed pipe.
   std::signal(SIGPIPE, SIG_IGN);  // NOLINT(cert-err33-c): cannot fail for SIGPIPE
