@@ -16,12 +16,17 @@
 #include <QPushButton>
 #include <QRect>
 #include <QUrl>
+#include <algorithm>
+#include <cstddef>
+#include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "window/background_run.h"
 #include "window/busy_cursor.h"
 #include "window/failure_box.h"
+#include "window/form1_layout.h"
 #include "window/input_blocker.h"
 #include "window/open_dialog.h"
 #include "window/results_box_sink.h"
@@ -30,43 +35,90 @@
 namespace telltale {
 namespace {
 
-// The layout is given in twips; at 96 dots per inch a pixel is 15 twips, and
-// Qt scales device-independent pixels for other densities.
-constexpr int kTwipsPerPixel = 15;
-// The layout was drawn for 8-point text; larger text would not fit its boxes.
-constexpr qreal kLargestPointSize = 8.0;
-
-consteval int Pixels(int twips) {
-  if (twips % kTwipsPerPixel != 0) {
-    throw "the layout must fall on whole pixels";
-  }
-  return twips / kTwipsPerPixel;
+QString FromTable(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-consteval QRect TwipsRect(int left, int top, int width, int height) {
-  return {Pixels(left), Pixels(top), Pixels(width), Pixels(height)};
+QRect PixelRect(const form1::TwipsRect& r) {
+  return {form1::Pixels(r.left), form1::Pixels(r.top), form1::Pixels(r.width),
+          form1::Pixels(r.height)};
 }
-
-const QString kInstructions = QStringLiteral(
-    "Choose a file to interogate. Run will allow you to choose your file and identify a hidden "
-    "message.");
-const QString kBanner = QStringLiteral(u"Telltale 2.0 \u00A9 2026 Telltale authors");
-const QString kLogoNotice = QStringLiteral(u"Logo \u00A9 2026 Telltale authors");
-// The maker and the web address, short enough for the box at the window's font.
-const QString kCredit = QStringLiteral("Telltale, telltale.example.org");
 
 // One line of text, drawn from the box's top edge and without a frame, so
 // that boxes stacked closer than their own height still read as lines.
-QLineEdit* MakeInfoLine(QWidget& parent, const QString& name, const QString& text,
-                        const QRect& geometry, const QString& spoken) {
+QLineEdit* MakeInfoLine(QWidget& parent, const QString& text) {
   auto* line = new QLineEdit(text, &parent);
-  line->setObjectName(name);
-  line->setAccessibleName(spoken);
   line->setFrame(false);
   line->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   line->setCursorPosition(0);
-  line->setGeometry(geometry);
   return line;
+}
+
+QPlainTextEdit* MakeResultsBox(QWidget& parent) {
+  auto* box = new QPlainTextEdit(&parent);
+  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Words wrap at their boundaries; a word wider than the box, such as a long
+  // path, breaks anywhere so that it shows whole.
+  box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  // Tab moves on to the next control, as in every other box of the window.
+  box->setTabChangesFocus(true);
+  return box;
+}
+
+QPushButton* MakeRunButton(QWidget& parent, const QString& text) {
+  auto* button = new QPushButton(text, &parent);
+  // Outside a dialog a push button ignores Enter and Return; as an
+  // auto-default button it takes them while it has the focus. It is never
+  // the window's default button.
+  button->setAutoDefault(true);
+  button->setDefault(false);
+  return button;
+}
+
+QLabel* MakeLabel(QWidget& parent, const QString& text) {
+  auto* label = new QLabel(text, &parent);
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
+
+QLabel* MakePicture(QWidget& parent) {
+  auto* picture = new QLabel(&parent);
+  picture->setPixmap(QPixmap(QStringLiteral(":/telltale/logo.bmp")));
+  picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  picture->setScaledContents(false);
+  return picture;
+}
+
+QWidget* MakeControl(QWidget& parent, const form1::ControlSpec& spec) {
+  const QString text = FromTable(spec.text);
+  QWidget* control = nullptr;
+  switch (spec.kind) {
+    case form1::ControlKind::kLabel:
+      control = MakeLabel(parent, text);
+      break;
+    case form1::ControlKind::kPushButton:
+      control = MakeRunButton(parent, text);
+      break;
+    case form1::ControlKind::kResultsBox:
+      control = MakeResultsBox(parent);
+      break;
+    case form1::ControlKind::kInfoLine:
+      control = MakeInfoLine(parent, text);
+      break;
+    case form1::ControlKind::kPicture:
+      control = MakePicture(parent);
+      break;
+  }
+  control->setObjectName(FromTable(spec.name));
+  control->setGeometry(PixelRect(spec.bounds));
+  control->setAccessibleName(FromTable(spec.spoken));
+  if (!spec.described.empty()) {
+    control->setAccessibleDescription(FromTable(spec.described));
+  }
+  return control;
 }
 
 // The one local file a drag carries, or nothing: several files, a folder and
@@ -112,18 +164,17 @@ Form1::Form1(ChooseFile choose_file, ReportFailure report_failure, QWidget* pare
       cdlTest_(choose_file ? std::move(choose_file) : ChooseFile(ShowOpenDialog)),
       report_failure_(report_failure ? std::move(report_failure) : ReportFailure(ShowFailureBox)),
       dialog_folder_(QDir::homePath()) {
-  setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Form1"));
-  setAccessibleName(QStringLiteral("Telltale"));
-  setAccessibleDescription(
-      QStringLiteral("Checks a file for traces of the steganography tools JPHide and Hiderman"));
+  setObjectName(FromTable(form1::kForm.name));
+  setWindowTitle(FromTable(form1::kForm.title));
+  setAccessibleName(FromTable(form1::kForm.spoken));
+  setAccessibleDescription(FromTable(form1::kForm.described));
   setAcceptDrops(true);
-  setFixedSize(Pixels(9165), Pixels(7020));
+  setFixedSize(form1::Pixels(form1::kForm.client_width), form1::Pixels(form1::kForm.client_height));
   // The window takes the colour text boxes have, not the dialog colour.
   setBackgroundRole(QPalette::Base);
   setAutoFillBackground(true);
-  if (QFont text_font = font(); text_font.pointSizeF() > kLargestPointSize) {
-    text_font.setPointSizeF(kLargestPointSize);
+  if (QFont text_font = font(); text_font.pointSizeF() > form1::kForm.largest_point_size) {
+    text_font.setPointSizeF(form1::kForm.largest_point_size);
     setFont(text_font);
   }
 
@@ -139,65 +190,25 @@ Form1::Form1(ChooseFile choose_file, ReportFailure report_failure, QWidget* pare
 Form1::~Form1() = default;
 
 void Form1::CreateControls() {
-  Label1_ = new QLabel(kInstructions, this);
-  Label1_->setObjectName(QStringLiteral("Label1"));
-  Label1_->setWordWrap(true);
-  Label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Label1_->setGeometry(TwipsRect(720, 360, 2175, 975));
-  Label1_->setAccessibleName(QStringLiteral("Instructions"));
-
-  cmdTest_ = new QPushButton(QStringLiteral("&Run"), this);
-  cmdTest_->setObjectName(QStringLiteral("cmdTest"));
-  // Outside a dialog a push button ignores Enter and Return; as an
-  // auto-default button it takes them while it has the focus. It is never
-  // the window's default button.
-  cmdTest_->setAutoDefault(true);
-  cmdTest_->setDefault(false);
-  cmdTest_->setGeometry(TwipsRect(3600, 360, 1095, 855));
-  cmdTest_->setAccessibleName(QStringLiteral("Run"));
-  cmdTest_->setAccessibleDescription(
-      QStringLiteral("Choose a file and check it for traces of JPHide and Hiderman"));
-
-  txtResults_ = new QPlainTextEdit(this);
-  txtResults_->setObjectName(QStringLiteral("txtResults"));
-  txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  txtResults_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  txtResults_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  // Words wrap at their boundaries; a word wider than the box, such as a long
-  // path, breaks anywhere so that it shows whole.
-  txtResults_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  // Tab moves on to the next control, as in every other box of the window.
-  txtResults_->setTabChangesFocus(true);
-  txtResults_->setGeometry(TwipsRect(840, 1920, 3855, 2295));
-  txtResults_->setAccessibleName(QStringLiteral("Results"));
-  txtResults_->setAccessibleDescription(
-      QStringLiteral("The file chosen, or where a marker was found and for which tool"));
-
-  // Created in this order so that each line's box lies over the bottom of
-  // the one above it, which keeps every line's text uncovered.
-  Text1_ = MakeInfoLine(*this, QStringLiteral("Text1"), kBanner, TwipsRect(1800, 4920, 3015, 375),
-                        QStringLiteral("Product"));
-  Text3_ = MakeInfoLine(*this, QStringLiteral("Text3"), kLogoNotice,
-                        TwipsRect(1800, 5160, 3015, 255), QStringLiteral("Logo notice"));
-  Text2_ = MakeInfoLine(*this, QStringLiteral("Text2"), kCredit, TwipsRect(1800, 5400, 2775, 375),
-                        QStringLiteral("Credit"));
-
-  Image1_ = new QLabel(this);
-  Image1_->setObjectName(QStringLiteral("Image1"));
-  Image1_->setPixmap(QPixmap(QStringLiteral(":/telltale/logo.bmp")));
-  Image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Image1_->setScaledContents(false);
-  Image1_->setGeometry(TwipsRect(360, 4920, 1185, 1710));
-  Image1_->setAccessibleName(QStringLiteral("Logo"));
-  Image1_->setAccessibleDescription(
-      QStringLiteral("A magnifying glass that shows a hidden pattern in a picture"));
+  for (std::size_t index = 0; index < form1::kControls.size(); ++index) {
+    controls_.at(index) = MakeControl(*this, form1::kControls.at(index));
+  }
+  cmdTest_ = qobject_cast<QPushButton*>(controls_.at(form1::IndexOf(form1::kRunButton)));
+  txtResults_ = qobject_cast<QPlainTextEdit*>(controls_.at(form1::IndexOf(form1::kResultsBox)));
+  Text3_ = qobject_cast<QLineEdit*>(controls_.at(form1::IndexOf(form1::kLogoNotice)));
 }
 
 void Form1::SetTabOrder() {
-  QWidget::setTabOrder(cmdTest_, Text1_);
-  QWidget::setTabOrder(Text1_, Text2_);
-  QWidget::setTabOrder(Text2_, txtResults_);
-  QWidget::setTabOrder(txtResults_, Text3_);
+  std::vector<std::pair<int, QWidget*>> stops;
+  for (std::size_t index = 0; index < form1::kControls.size(); ++index) {
+    if (const int tab = form1::kControls.at(index).tab_index; tab != form1::kNoTabStop) {
+      stops.emplace_back(tab, controls_.at(index));
+    }
+  }
+  std::ranges::sort(stops);
+  for (std::size_t i = 1; i < stops.size(); ++i) {
+    QWidget::setTabOrder(stops[i - 1].second, stops[i].second);
+  }
 }
 
 void Form1::OnRunClicked() {

@@ -4,18 +4,19 @@
 
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "window/form1_layout.h"
 #include "window/run_failure.h"
 
 class QCloseEvent;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -65,6 +66,7 @@ class Form1 : public QWidget {
   // A Run going on, with all it holds; destroying it ends the Run.
   struct ActiveRun;
 
+  // The controls of the layout table, in its order, and the Tab order it gives.
   void CreateControls();
   void SetTabOrder();
   // Asks for a file and starts scanning it on a thread of its own. Until the
@@ -79,13 +81,11 @@ class Form1 : public QWidget {
 
   ChooseFile cdlTest_;
   ReportFailure report_failure_;
-  QLabel* Label1_ = nullptr;
+  // One per entry of the layout table, in its order.
+  std::array<QWidget*, form1::kControls.size()> controls_{};
   QPushButton* cmdTest_ = nullptr;
   QPlainTextEdit* txtResults_ = nullptr;
-  QLineEdit* Text1_ = nullptr;
   QLineEdit* Text3_ = nullptr;
-  QLineEdit* Text2_ = nullptr;
-  QLabel* Image1_ = nullptr;
   // Where the Open dialog starts: the home folder, then the folder of the
   // file scanned last, however it was chosen.
   QString dialog_folder_;
