@@ -1,5 +1,6 @@
 # Compiles the Windows resource script, reads the result back and checks the
-# version record: cmake -DWINDRES=... -DRC=... -DWORK=... -P this file.
+# version record and the names of the icon and the logo:
+#   cmake -DWINDRES=... -DRC=... -DWORK=... -P this file
 get_filename_component(rc_dir ${RC} DIRECTORY)
 set(res ${WORK}/telltale_version.res)
 # windres needs a C preprocessor; the host's serves, as the script includes
@@ -23,9 +24,11 @@ foreach(expected
     "VALUE \"ProductVersion\", \"1.00\""
     "VALUE \"ProductName\", \"Telltale\""
     "VALUE \"Translation\", 0x409, 1200"
-    "RT_GROUP_ICON")
+    # The names the program loads its icon and logo by.
+    "\"IDI_ICON1\" 14 /* RT_GROUP_ICON */"
+    "\"LOGO\" 2 /* RT_BITMAP */")
   string(FIND "${decompiled}" "${expected}" at)
   if(at EQUAL -1)
-    message(FATAL_ERROR "the version record lacks ${expected}:\n${decompiled}")
+    message(FATAL_ERROR "the resources lack ${expected}:\n${decompiled}")
   endif()
 endforeach()

@@ -1,0 +1,168 @@
+#include "window/win32/progress_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <system_error>
+#include <utility>
+
+namespace telltale::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TelltaleRunProgress";
+// The bar counts thousandths: a byte count does not fit its int.
+constexpr int kBarSteps = 1000;
+constexpr int kClientWidth = 360;
+constexpr int kClientHeight = 112;
+constexpr int kMargin = 12;
+constexpr int kLineHeight = 16;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+
+std::wstring DataSize(std::uint64_t bytes) {
+  if (bytes < 1024) {
+    return std::to_wstring(bytes) + L" bytes";
+  }
+  constexpr std::array<const wchar_t*, 6> kUnits{L"KiB", L"MiB", L"GiB", L"TiB", L"PiB", L"EiB"};
+  auto value = static_cast<double>(bytes) / 1024.0;
+  std::size_t unit = 0;
+  while (value >= 1024.0 && unit + 1 < kUnits.size()) {
+    value /= 1024.0;
+    ++unit;
+  }
+  std::array<wchar_t, 32> text{};
+  static_cast<void>(std::swprintf(text.data(), text.size(), L"%.1f %ls", value, kUnits.at(unit)));
+  return text.data();
+}
+
+int BarValue(const ScanProgress& progress) {
+  if (progress.total == 0) {
+    return 0;
+  }
+  const std::uint64_t done = std::min(progress.done, progress.total);
+  return static_cast<int>(static_cast<double>(done) / static_cast<double>(progress.total) *
+                          kBarSteps);
+}
+
+void RegisterClassOnce(HINSTANCE instance) {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  if (GetClassInfoExW(instance, kClassName, &existing) != 0) {
+    return;
+  }
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = DefWindowProcW;  // replaced once the window knows its object
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  window_class.lpszClassName = kClassName;
+  if (RegisterClassExW(&window_class) == 0) {
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                            "cannot register the progress window");
+  }
+}
+
+HWND Child(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, RECT r,
+           int id, HFONT font) {
+  HWND child = CreateWindowExW(
+      0, window_class, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+      r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+  if (child == nullptr) {
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                            "cannot create the progress window");
+  }
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return child;
+}
+
+}  // namespace
+
+std::wstring BytesDoneText(const ScanProgress& progress) {
+  return DataSize(progress.done) + L" of " + DataSize(progress.total);
+}
+
+ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
+                               std::function<void()> on_cancel)
+    : on_cancel_(std::move(on_cancel)) {
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+  RegisterClassOnce(instance);
+
+  constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  RECT frame{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_DLGMODALFRAME);
+  RECT over{};
+  GetWindowRect(owner, &over);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = over.left + (over.right - over.left - width) / 2;
+  const int top = over.top + (over.bottom - over.top - height) / 2;
+  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, L"Telltale",
+                            kStyle, left, top, width, height, owner, nullptr, instance, nullptr);
+  if (window_ == nullptr) {
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                            "cannot create the progress window");
+  }
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+
+  constexpr int kWidth = kClientWidth - 2 * kMargin;
+  // The path is shortened in its middle when it is wider than the window.
+  file_ = Child(window_, WC_STATICW, (L"Checking " + path).c_str(),
+                SS_LEFT | SS_PATHELLIPSIS | SS_NOPREFIX,
+                {kMargin, kMargin, kMargin + kWidth, kMargin + kLineHeight}, -1, font);
+  bytes_ = Child(window_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX,
+                 {kMargin, kMargin + kLineHeight, kMargin + kWidth, kMargin + 2 * kLineHeight}, -1,
+                 font);
+  bar_ = Child(window_, PROGRESS_CLASSW, L"", 0, {kMargin, 46, kMargin + kWidth, 46 + kLineHeight},
+               -1, font);
+  SendMessageW(bar_, PBM_SETRANGE32, 0, kBarSteps);
+  const int button_left = kClientWidth - kMargin - kButtonWidth;
+  const int button_top = kClientHeight - kMargin - kButtonHeight;
+  HWND cancel =
+      Child(window_, WC_BUTTONW, L"Cancel", BS_DEFPUSHBUTTON | WS_TABSTOP,
+            {button_left, button_top, button_left + kButtonWidth, button_top + kButtonHeight},
+            IDCANCEL, font);
+  Update({});
+  ShowWindow(window_, SW_SHOWNORMAL);
+  SetFocus(cancel);
+}
+
+ProgressWindow::~ProgressWindow() {
+  SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+  DestroyWindow(window_);
+}
+
+void ProgressWindow::Update(const ScanProgress& progress) {
+  std::wstring text = BytesDoneText(progress);
+  if (text != bytes_text_) {
+    bytes_text_ = std::move(text);
+    SetWindowTextW(bytes_, bytes_text_.c_str());
+  }
+  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(BarValue(progress)), 0);
+}
+
+bool ProgressWindow::TranslateKeyboard(MSG& message) {
+  return IsDialogMessageW(window_, &message) != 0;
+}
+
+LRESULT CALLBACK ProgressWindow::WindowProc(HWND window, UINT message, WPARAM wparam,
+                                            LPARAM lparam) {
+  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self != nullptr) {
+    // Escape reaches the window as IDCANCEL, as the Cancel button does.
+    const bool cancel =
+        (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) || message == WM_CLOSE;
+    if (cancel) {
+      self->on_cancel_();
+      return 0;
+    }
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+}  // namespace telltale::win32
