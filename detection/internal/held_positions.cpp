@@ -1,17 +1,16 @@
 #include "detection/internal/held_positions.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <span>
 #include <string>
 #include <system_error>
 #include <utility>
 
 #include "detection/descriptor_io.h"
+#include "detection/internal/temporary_file.h"
 #include "detection/scan_error.h"
 
 namespace telltale {
@@ -19,28 +18,6 @@ namespace {
 
 // The longest encoding of a 64-bit distance.
 constexpr std::size_t kMaxEncodedLength = 10;
-
-std::string TemporaryDirectory() {
-  const char* dir = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe): nobody sets it
-  return dir != nullptr && *dir != '\0' ? std::string(dir) : std::string("/tmp");
-}
-
-// A file that has no name from the start where the file system allows it,
-// else one that is unlinked at once; either way it goes when closed.
-int OpenUnnamedFile(const std::string& role) {
-  const std::string dir = TemporaryDirectory();
-  int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    return fd;
-  }
-  std::string pattern = dir + "/telltale-XXXXXX";
-  fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) {
-    ThrowErrno(errno, role);
-  }
-  ::unlink(pattern.c_str());
-  return fd;
-}
 
 }  // namespace
 
