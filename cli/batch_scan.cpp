@@ -1,6 +1,5 @@
 #include "cli/batch_scan.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "cli/console.h"
 #include "cli/exit_status.h"
 #include "cli/input_walk.h"
+#include "cli/open_file_limit.h"
 #include "cli/ordered_output.h"
 #include "cli/path_list.h"
 #include "cli/progress_line.h"
@@ -252,13 +252,7 @@ class Batch {
 
 int ScanBatch(BatchOptions options) {
   if (options.recursive) {
-    // A walk holds a descriptor for each directory on its way down: let it
-    // go as deep as the system allows this process.
-    rlimit files{};
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-      files.rlim_cur = files.rlim_max;
-      ::setrlimit(RLIMIT_NOFILE, &files);
-    }
+    RaiseOpenFileLimit();
   }
   // Opened before anything is scanned: a list that cannot be read at all
   // stops the run before it starts.

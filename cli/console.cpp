@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "cli/terminal.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {
@@ -21,7 +22,7 @@ void WriteErr(std::string_view text) {
 }  // namespace
 
 Console::Console(bool status_line)
-    : status_line_(status_line), stdout_is_terminal_(::isatty(STDOUT_FILENO) == 1) {}
+    : status_line_(status_line), stdout_is_terminal_(IsTerminal(STDOUT_FILENO)) {}
 
 void Console::Write(Stream stream, std::string_view text) {
   const std::lock_guard lock(mutex_);

@@ -1,16 +1,11 @@
 #include "cli/input_walk.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <functional>
 #include <string_view>
 #include <utility>
 
+#include "cli/directory_entries.h"
 #include "cli/quoted_name.h"
 
 namespace telltale::cli {
@@ -20,73 +15,13 @@ Input Skipped(std::string path, std::string reason) {
   return Input{Input::Kind::kSkipped, std::move(path), std::move(reason), {}, {}, {}, true};
 }
 
-Input Unreadable(std::string path, int error) {
-  return Input{Input::Kind::kUnreadable,
-               std::move(path),
-               {},
-               std::error_code(error, std::generic_category()),
-               {},
-               {},
-               true};
-}
-
-// What a file of this type is, for the note that says it was skipped; empty
-// for the types that are scanned.
-std::string SpecialKind(mode_t mode) {
-  switch (mode & S_IFMT) {
-    case S_IFIFO:
-      return "a named pipe";
-    case S_IFSOCK:
-      return "a socket";
-    case S_IFCHR:
-      return "a character device";
-    case S_IFBLK:
-      return "a block device";
-    default:
-      return {};
-  }
-}
-
-// `name` in the directory shown as `path`.
-std::string Joined(const std::string& path, const std::string& name) {
-  return path.ends_with('/') ? path + name : path + '/' + name;
-}
-
-// The names in the directory open as `fd`, but "." and "..", or the errno.
-int ReadNames(int fd, std::vector<std::string>& names) {
-  // The listing takes a descriptor of its own: `fd` stays for opening.
-  const int listing_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (listing_fd < 0) {
-    return errno;
-  }
-  DIR* listing = ::fdopendir(listing_fd);
-  if (listing == nullptr) {
-    const int error = errno;
-    ::close(listing_fd);
-    return error;
-  }
-  int error = 0;
-  for (;;) {
-    errno = 0;
-    // readdir_r is deprecated: readdir is safe on a stream no other thread reads.
-    // NOLINTNEXTLINE(concurrency-mt-unsafe)
-    const dirent* entry = ::readdir(listing);  // cppcheck-suppress readdirCalled
-    if (entry == nullptr) {
-      error = errno;
-      break;
-    }
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.emplace_back(name);
-    }
-  }
-  ::closedir(listing);
-  return error;
+Input Unreadable(std::string path, std::error_code error) {
+  return Input{Input::Kind::kUnreadable, std::move(path), {}, error, {}, {}, true};
 }
 
 }  // namespace
 
-WalkedDirectory::~WalkedDirectory() { ::close(fd_); }
+WalkedDirectory::~WalkedDirectory() { CloseDirectory(fd_); }
 
 InputWalk::InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links,
                      std::unique_ptr<PathList> list)
@@ -119,7 +54,7 @@ std::optional<Input> InputWalk::Next() {
       directory.names.pop_back();
       // Entering a directory may reallocate open_: `directory` is passed on
       // as a copy of what the entry needs.
-      const OpenDirectory parent{directory.directory, directory.path, {}, 0, 0};
+      const OpenDirectory parent{directory.directory, directory.path, {}, {}};
       if (std::optional<Input> input = FromEntry(parent, std::move(name))) {
         return input;
       }
@@ -129,7 +64,7 @@ std::optional<Input> InputWalk::Next() {
     try {
       next = NextPath();
     } catch (const std::system_error& e) {
-      return Unreadable(list_->name(), e.code().value());
+      return Unreadable(list_->name(), e.code());
     }
     if (!next) {
       return std::nullopt;
@@ -138,13 +73,12 @@ std::optional<Input> InputWalk::Next() {
     if (may_be_standard_input && path == "-") {
       return Input{Input::Kind::kStandardInput, std::move(path), {}, {}, {}, {}, true};
     }
-    struct stat status {};
     // Whatever else it is, opening it will say.
-    if (recursive_ && path.find('\0') == std::string::npos && ::stat(path.c_str(), &status) == 0 &&
-        S_ISDIR(status.st_mode)) {
-      const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (recursive_ && IsDirectory(path)) {
+      std::error_code error;
+      const int fd = OpenDirectoryPath(path, error);
       if (fd < 0) {
-        return Unreadable(std::move(path), errno);
+        return Unreadable(std::move(path), error);
       }
       if (std::optional<Input> failure = Enter(fd, std::move(path))) {
         return failure;
@@ -158,56 +92,53 @@ std::optional<Input> InputWalk::Next() {
 std::optional<Input> InputWalk::FromEntry(const OpenDirectory& parent, std::string name) {
   std::string path = Joined(parent.path, name);
   const int parent_fd = parent.directory->fd();
-  struct stat status {};
-  if (::fstatat(parent_fd, name.c_str(), &status, follow_links_ ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+  EntryStatus status;
+  if (const std::error_code error = StatusAt(parent_fd, name, follow_links_, status)) {
     // Gone meanwhile or, with links followed, one that leads nowhere.
-    return Unreadable(std::move(path), errno);
+    return Unreadable(std::move(path), error);
   }
-  if (S_ISLNK(status.st_mode)) {
-    return Skipped(std::move(path), "skipped, symbolic link");
+  switch (status.type) {
+    case EntryStatus::Type::kLink:
+      return Skipped(std::move(path), "skipped, symbolic link");
+    case EntryStatus::Type::kSpecial:
+      return Skipped(std::move(path), "skipped, " + status.special);
+    case EntryStatus::Type::kFile:
+      return Input{Input::Kind::kFile, std::move(path), {},           {},
+                   parent.directory,   std::move(name), follow_links_};
+    case EntryStatus::Type::kDirectory:
+      break;
   }
-  if (S_ISDIR(status.st_mode)) {
-    const int fd = ::openat(parent_fd, name.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow_links_ ? 0 : O_NOFOLLOW));
-    if (fd < 0) {
-      const int error = errno;
-      struct stat now {};
-      if (!follow_links_ && ::fstatat(parent_fd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-          S_ISLNK(now.st_mode)) {
-        return Skipped(std::move(path), "skipped, symbolic link");  // put in its place meanwhile
-      }
-      return Unreadable(std::move(path), error);
+  std::error_code error;
+  const int fd = OpenDirectoryAt(parent_fd, name, follow_links_, error);
+  if (fd < 0) {
+    EntryStatus now;
+    if (!follow_links_ && !StatusAt(parent_fd, name, false, now) &&
+        now.type == EntryStatus::Type::kLink) {
+      return Skipped(std::move(path), "skipped, symbolic link");  // put in its place meanwhile
     }
-    return Enter(fd, std::move(path));
+    return Unreadable(std::move(path), error);
   }
-  if (const std::string kind = SpecialKind(status.st_mode); !kind.empty()) {
-    return Skipped(std::move(path), "skipped, " + kind);
-  }
-  return Input{Input::Kind::kFile, std::move(path), {},           {},
-               parent.directory,   std::move(name), follow_links_};
+  return Enter(fd, std::move(path));
 }
 
 std::optional<Input> InputWalk::Enter(int fd, std::string path) {
   auto directory = std::make_shared<const WalkedDirectory>(fd);
-  struct stat status {};
-  if (::fstat(fd, &status) != 0) {
-    return Unreadable(std::move(path), errno);
+  DirectoryIdentity identity;
+  if (const std::error_code error = IdentityOf(fd, identity)) {
+    return Unreadable(std::move(path), error);
   }
-  const auto same = [&](const OpenDirectory& open) {
-    return open.device == status.st_dev && open.inode == status.st_ino;
-  };
+  const auto same = [&](const OpenDirectory& open) { return open.identity == identity; };
   if (const auto ancestor = std::find_if(open_.begin(), open_.end(), same);
       ancestor != open_.end()) {
     return Skipped(std::move(path), "skipped, a loop back to " + QuotedName(ancestor->path));
   }
   std::vector<std::string> names;
-  if (const int error = ReadNames(fd, names); error != 0) {
+  if (const std::error_code error = ReadNames(fd, names)) {
     return Unreadable(std::move(path), error);
   }
   // The next name last, so that each is dropped as it is taken.
   std::sort(names.begin(), names.end(), std::greater<>());
-  open_.push_back(OpenDirectory{std::move(directory), std::move(path), std::move(names),
-                                status.st_dev, status.st_ino});
+  open_.push_back(OpenDirectory{std::move(directory), std::move(path), std::move(names), identity});
   return std::nullopt;
 }
 

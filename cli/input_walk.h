@@ -2,8 +2,6 @@
 // files under the directories given, each directory's entries sorted by name.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -11,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/directory_entries.h"
 #include "cli/path_list.h"
 
 namespace telltale::cli {
@@ -72,8 +71,7 @@ class InputWalk {
     std::shared_ptr<const WalkedDirectory> directory;
     std::string path;                // as shown
     std::vector<std::string> names;  // what remains, the next last
-    dev_t device = 0;
-    ino_t inode = 0;
+    DirectoryIdentity identity;
   };
 
   // The next path given, or read from the list; whether it may name

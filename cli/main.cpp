@@ -1,58 +1,33 @@
 // telltale-scan: the command-line scanner for many files at once.
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <array>
-#include <cerrno>
 #include <exception>
 #include <iostream>
+#include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "cli/batch_scan.h"
 #include "cli/command_line.h"
 #include "cli/exit_status.h"
+#include "cli/program_start.h"
+#include "cli/terminal.h"
 #include "cli/window_text.h"
 #include "detection/telltale.h"
 
 namespace {
 
-// A standard stream closed when the program starts leaves its number free
-// for the next file opened, which would then be read as standard input or
-// written as output. Each closed one is opened onto /dev/null, in the
-// direction it is not used in, so that its number stays taken while every
-// use of it still fails with EBADF as on the closed descriptor: "-" is then
-// a failure of that input only ("(standard input): Bad file descriptor"),
-// and anything to print fails the run with exit status 2, as a write to a
-// closed standard output should; notes on a closed standard error are lost.
-void KeepStandardStreamsTaken() {
-  constexpr std::array<std::pair<int, int>, 3> kUnusedDirection{{
-      {STDIN_FILENO, O_WRONLY},
-      {STDOUT_FILENO, O_RDONLY},
-      {STDERR_FILENO, O_RDONLY},
-  }};
-  for (const auto& [fd, flags] : kUnusedDirection) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
-      continue;
-    }
-    // The lowest free number is this one: those below are open by now. It
-    // is meant to be inherited, as a standard stream is.
-    const int opened = ::open("/dev/null", flags);
-    if (opened != fd) {
-      const int error = opened < 0 ? errno : EBADF;
-      if (opened >= 0) {
-        ::close(opened);
-      }
-      throw std::system_error(error, std::generic_category(),
-                              "/dev/null, in place of a closed standard stream");
-    }
-  }
-}
-
 int Run(int argc, char** argv) {
-  KeepStandardStreamsTaken();  // before anything else is opened
+  std::vector<std::string> arguments = telltale::cli::StartProgram(argc, argv);
+  std::vector<char*> words;
+  for (std::string& argument : arguments) {
+    words.push_back(argument.data());
+  }
+  words.push_back(nullptr);
   using telltale::cli::CommandLine;
-  CommandLine line = telltale::cli::ParseCommandLine(argc, argv);
+  CommandLine line =
+      telltale::cli::ParseCommandLine(static_cast<int>(arguments.size()), words.data());
   switch (line.action) {
     case CommandLine::Action::kHelp:
       std::cout << telltale::cli::HelpText() << std::flush;
@@ -65,7 +40,7 @@ int Run(int argc, char** argv) {
     case CommandLine::Action::kScan:
       break;
   }
-  line.batch.progress = !line.quiet && ::isatty(STDERR_FILENO) == 1;
+  line.batch.progress = !line.quiet && telltale::cli::IsTerminal(STDERR_FILENO);
   return telltale::cli::ScanBatch(std::move(line.batch));
 }
 

@@ -1,13 +1,12 @@
 #include "cli/path_list.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <span>
 #include <system_error>
 
+#include "cli/list_file.h"
 #include "cli/quoted_name.h"
 #include "detection/descriptor_io.h"
 
@@ -27,10 +26,7 @@ PathList::PathList(const std::string& path, char separator)
   if (owned_) {
     // Blocks on a named pipe until its writer comes, as a list given as
     // <(command) needs.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd_ < 0) {
-      throw std::system_error(errno, std::generic_category(), QuotedName(name_));
-    }
+    fd_ = OpenListFile(path, QuotedName(name_));
   }
 }
 

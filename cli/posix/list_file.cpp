@@ -1,0 +1,18 @@
+#include "cli/list_file.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace telltale::cli {
+
+int OpenListFile(const std::string& path, const std::string& shown) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    throw std::system_error(errno, std::generic_category(), shown);
+  }
+  return fd;
+}
+
+}  // namespace telltale::cli

@@ -1,0 +1,24 @@
+#include "cli/list_file.h"
+
+#include <windows.h>
+
+#include <system_error>
+
+#include "detection/win32/handle_descriptor.h"
+#include "detection/win32/wide_text.h"
+#include "detection/win32/win32_error.h"
+
+namespace telltale::cli {
+
+int OpenListFile(const std::string& path, const std::string& shown) {
+  const std::wstring wide = WideFromUtf8(path, shown);
+  const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    throw std::system_error(Win32ErrorCode(::GetLastError()), shown);
+  }
+  return DescriptorOfHandle(handle, shown);
+}
+
+}  // namespace telltale::cli
