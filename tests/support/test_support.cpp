@@ -1,9 +1,9 @@
 #include "test_support.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <stdexcept>
+#include <system_error>
 
 namespace telltale::testing {
 
@@ -28,12 +28,30 @@ std::string RandomText(std::size_t size, std::string_view alphabet, std::uint32_
   return text;
 }
 
+std::filesystem::path PathFromUtf8(std::string_view path) {
+  return {std::u8string(path.begin(), path.end())};
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "telltale-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a temporary directory");
+  // A name nobody has taken: create_directory says whether it made it.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = base / ("telltale-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) {
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::replace);
+      path_ = std::move(candidate);
+      return;
+    }
   }
-  path_ = pattern;
+  throw std::runtime_error("cannot make a temporary directory");
 }
 
 TempDir::~TempDir() {
@@ -42,13 +60,13 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::Write(const std::string& name, std::string_view content) const {
-  std::string file = (path_ / name).string();
+  const std::filesystem::path file = path_ / PathFromUtf8(name);
   std::ofstream out(file, std::ios::binary);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (!out) {
-    throw std::runtime_error("cannot write " + file);
+    throw std::runtime_error("cannot write " + Utf8Of(file));
   }
-  return file;
+  return Utf8Of(file);
 }
 
 }  // namespace telltale::testing

@@ -24,7 +24,13 @@ std::vector<std::string> Describe(const std::vector<ScanFinding>& findings);
 // Random bytes drawn mostly from `alphabet`, seeded for repeatability.
 std::string RandomText(std::size_t size, std::string_view alphabet, std::uint32_t seed);
 
-// A directory removed with everything in it when the test ends.
+// Paths as the programs take them, UTF-8 bytes, to and from std::filesystem.
+// On Windows, path's own std::string conversions use the ANSI code page.
+std::filesystem::path PathFromUtf8(std::string_view path);
+std::string Utf8Of(const std::filesystem::path& path);
+
+// A directory removed with everything in it when the test ends. Write takes
+// a UTF-8 name and returns the file's UTF-8 path.
 class TempDir {
  public:
   TempDir();
