@@ -26,6 +26,10 @@ test_packages=(
   x11-utils libxcb1-dev
   # the Windows version resource is checked with windres
   binutils-mingw-w64-x86-64
+  # the Windows builds (GoogleTest built from its source) and Wine to run
+  # their tests; 32-bit programs run only with wine32 from the i386
+  # architecture, without which their tests are skipped
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64
   # the package and its metadata
   dpkg-dev lintian appstream desktop-file-utils file
   # comparison benchmarks for the command-line scanner

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every check: the formatting, the test suite, the
-# same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and a
-# bounded differential fuzz run. Installs what it needs first. Usage: scripts/test.sh
+# Windows builds and their tests under Wine, the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded differential
+# fuzz run. Installs what it needs first. Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +21,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELLTALE_WERROR=ON -DB
   -DTELLTALE_BENCH=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+step "Windows builds, their tests under Wine, and the same output as on Linux"
+bash scripts/test-windows.sh build
 
 step "Static checks: clang-tidy and cppcheck"
 bash scripts/lint.sh
