@@ -21,6 +21,7 @@ namespace {
 int Run(int argc, char** argv) {
   std::vector<std::string> arguments = telltale::cli::StartProgram(argc, argv);
   std::vector<char*> words;
+  words.reserve(arguments.size() + 1);
   for (std::string& argument : arguments) {
     words.push_back(argument.data());
   }
