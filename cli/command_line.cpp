@@ -90,7 +90,9 @@ std::string OptionError(int result, char** argv) {
                                                       optopt >= kJson || IsShortOption(optopt));
   const std::string name =
       long_option ? LongOptionName(word) : "-" + std::string(1, static_cast<char>(optopt));
-  if (result == ':') {
+  // BSD's getopt_long (mingw-w64's too) also says ':' for a value given to
+  // an option that takes none, as in "--count=3".
+  if (result == ':' && !(long_option && word.find('=') != std::string_view::npos)) {
     return "option " + QuotedWord(name) + " needs a value";
   }
   if (!long_option) {

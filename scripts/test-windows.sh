@@ -109,4 +109,6 @@ compare "walk, counts" /dev/null -r -c sub || status=1
 compare "walk, JSON" /dev/null -r --json sub || status=1
 compare "standard input" "$stdin_file" - || status=1
 compare "standard input, JSON" "$stdin_file" --json - || status=1
+compare "the window's text, CR LF and all" /dev/null --window-text crlf.txt || status=1
+compare "a value for an option that takes none" /dev/null --count=3 crlf.txt || status=1
 exit "$status"
