@@ -115,6 +115,27 @@ TEST(Win32File, FailuresReadAsOnLinux) {
   EXPECT_EQ(FailureOpening("NUL").first, make_error_code(ScanErrc::kCharacterDevice));
 }
 
+// Other programs go on using a file while it is scanned, as on Linux: it
+// can be renamed meanwhile. One that another program holds without sharing
+// cannot be read: "Permission denied".
+TEST(Win32File, SharesFilesAsOtherProgramsExpect) {
+  const TempDir dir;
+  const std::string path = dir.Write("held.bin", "\xFF\xDB");
+  const std::filesystem::path renamed = dir.path() / "renamed.bin";
+  {
+    InputFile file(path);
+    std::filesystem::rename(PathFromUtf8(path), renamed);
+    EXPECT_EQ(ReadWhole(file, 10), "\xFF\xDB");
+  }
+  const HANDLE locked =
+      ::CreateFileW(renamed.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FailureOpening(Utf8Of(renamed)),
+            std::pair(std::make_error_code(std::errc::permission_denied),
+                      std::string(": Permission denied")));
+  ::CloseHandle(locked);
+}
+
 TEST(Win32File, RefusesAPipeBeforeReadingIt) {
   const std::wstring name =
       L"\\\\.\\pipe\\telltale-test-" + std::to_wstring(::GetCurrentProcessId());
