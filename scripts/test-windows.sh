@@ -111,4 +111,13 @@ compare "standard input" "$stdin_file" - || status=1
 compare "standard input, JSON" "$stdin_file" --json - || status=1
 compare "the window's text, CR LF and all" /dev/null --window-text crlf.txt || status=1
 compare "a value for an option that takes none" /dev/null --count=3 crlf.txt || status=1
+
+# Under a terminal Wine gives the program a console, which shows UTF-8 bytes
+# in its own code page unless they are written to it as UTF-16.
+console_out=$(cd "$files" &&
+  script -qc "wine '$windows_scan' 'sub/caf$(printf '\xc3\xa9') 日本/photo.jpg'" /dev/null </dev/null) || true
+case "$console_out" in
+  *"sub/café 日本/photo.jpg:3:JPHide"*) echo "same: a name shown on a console" ;;
+  *) echo "DIFFERENT: a name shown on a console: $console_out"; status=1 ;;
+esac
 exit "$status"

@@ -1,6 +1,7 @@
 // Whole-buffer transfers through the Win32 handles behind descriptors:
 // ReadFile and WriteFile, never the C runtime, so that no byte (CR LF,
-// Ctrl+Z) is translated whatever the descriptor's mode.
+// Ctrl+Z) is translated whatever the descriptor's mode. Text for a console
+// goes as UTF-16, which it shows whatever its code page.
 #include "detection/descriptor_io.h"
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 
 #include "detection/scan_error.h"
 #include "detection/win32/handle_descriptor.h"
+#include "detection/win32/wide_text.h"
 #include "detection/win32/win32_error.h"
 
 namespace telltale {
@@ -23,6 +25,27 @@ DWORD Portion(std::size_t rest) {
 // The input has ended, rather than failed: a pipe whose writer has closed it,
 // or a read at or past the end of a file.
 bool IsEnd(DWORD error) { return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF; }
+
+// The console would show UTF-8 bytes in its own code page.
+void WriteToConsole(HANDLE console, std::string_view text, const std::string& name) {
+  const std::wstring wide = WideForDisplay(text);
+  std::size_t done = 0;
+  while (done < wide.size()) {
+    DWORD written = 0;
+    // A console takes a few thousand characters at a time.
+    auto count = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+    if (done + count < wide.size() && IS_HIGH_SURROGATE(wide[done + count - 1])) {
+      --count;  // a character's two halves go together
+    }
+    if (::WriteConsoleW(console, wide.data() + done, count, &written, nullptr) == 0) {
+      ThrowLastWin32Error(name);
+    }
+    if (written == 0) {
+      ThrowErrno(EIO, name);
+    }
+    done += written;
+  }
+}
 
 }  // namespace
 
@@ -77,6 +100,10 @@ std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> b
 
 void WriteFully(int fd, std::string_view text, const std::string& name) {
   const HANDLE handle = HandleOfDescriptor(fd, name);
+  if (DWORD mode = 0; ::GetConsoleMode(handle, &mode) != 0) {
+    WriteToConsole(handle, text, name);
+    return;
+  }
   std::size_t done = 0;
   while (done < text.size()) {
     DWORD written = 0;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -25,6 +26,31 @@ std::wstring WideFromUtf8(std::string_view text, std::string_view name) {
   std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(),
                         wide_length);
+  return wide;
+}
+
+std::wstring WideForDisplay(std::string_view text) {
+  std::wstring wide;
+  // In pieces, each short enough for an int.
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  for (std::size_t done = 0; done < text.size();) {
+    std::size_t count = std::min(kPiece, text.size() - done);
+    // Not inside a character: back up to its first byte.
+    while (done + count < text.size() && count > 0 &&
+           (static_cast<unsigned char>(text[done + count]) & 0xC0U) == 0x80U) {
+      --count;
+    }
+    if (count == 0) {
+      count = std::min(kPiece, text.size() - done);
+    }
+    const auto length = static_cast<int>(count);
+    const int wide_length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data() + done, length, nullptr, 0);
+    const std::size_t at = wide.size();
+    wide.resize(at + static_cast<std::size_t>(wide_length));
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data() + done, length, wide.data() + at, wide_length);
+    done += count;
+  }
   return wide;
 }
 

@@ -11,6 +11,9 @@ namespace telltale {
 // when `text` is not valid UTF-8: such a name cannot name a Windows file.
 std::wstring WideFromUtf8(std::string_view text, std::string_view name);
 
+// For display only: each byte that is not part of valid UTF-8 becomes U+FFFD.
+std::wstring WideForDisplay(std::string_view text);
+
 // A lone surrogate, which Windows allows in names, becomes U+FFFD.
 std::string Utf8FromWide(std::wstring_view text);
 
