@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <fstream>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -98,6 +101,7 @@ void InputFile::Open(int directory_fd, const std::string& name, bool follow_link
   // reader would.
   fd_ = ::openat(directory_fd, name.c_str(), flags | O_NOATIME);
   if (fd_ < 0 && errno == EPERM) {
+    access_time_kept_ = false;
     fd_ = ::openat(directory_fd, name.c_str(), flags);
   }
   if (fd_ < 0) {
@@ -167,6 +171,24 @@ void InputFile::CheckUnchanged() const {
       now.modified.tv_nsec != opened_.modified.tv_nsec) {
     ThrowScanError(ScanErrc::kFileChanged, path_);
   }
+}
+
+bool KeepsEveryAccessTime() {
+  // The effective capabilities are a hexadecimal mask on the "CapEff:" line.
+  constexpr unsigned kFileOwnerCapability = 3;  // CAP_FOWNER
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("CapEff:")) {
+      const std::size_t digits = line.find_first_not_of(" \t", 7);
+      std::uint64_t mask = 0;
+      if (digits != std::string::npos) {
+        std::from_chars(line.data() + digits, line.data() + line.size(), mask, 16);
+      }
+      return ((mask >> kFileOwnerCapability) & 1U) != 0;
+    }
+  }
+  return false;
 }
 
 }  // namespace telltale

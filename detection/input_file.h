@@ -32,6 +32,8 @@ class InputFile final : public ScanSource {
   [[nodiscard]] const std::string& name() const override { return path_; }
   [[nodiscard]] std::optional<std::uint64_t> size() const override;
   [[nodiscard]] bool CanReadAgain() const override { return !stream_; }
+  // Whether reading leaves the access time alone (opened with O_NOATIME).
+  [[nodiscard]] bool access_time_kept() const { return access_time_kept_; }
 
   // Reads up to the size the file had when it was opened: bytes added since
   // are left alone, and a file that has shrunk below it fails. A file read as
@@ -52,8 +54,14 @@ class InputFile final : public ScanSource {
   std::string path_;
   int fd_ = -1;
   bool stream_ = false;  // a file whose stated size is not its content's
+  bool access_time_kept_ = true;
   std::uint64_t size_ = 0;
   Version opened_;
 };
+
+// Whether this process may leave the access time of any file alone, or
+// only of the files it owns: the system refuses O_NOATIME on anybody else's
+// file to a process without CAP_FOWNER.
+bool KeepsEveryAccessTime();
 
 }  // namespace telltale
