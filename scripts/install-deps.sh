@@ -32,7 +32,7 @@ test_packages=(
   # the package and its metadata
   dpkg-dev lintian appstream desktop-file-utils file
   # comparison benchmarks for the command-line scanner
-  hyperfine ripgrep yara time
+  hyperfine ripgrep yara time openssl
 )
 
 case "${1:-test}" in
