@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Times telltale-scan against dd, ripgrep and yara on a large random file, and
-# a Run (--window-text) against dd on the same file; against ripgrep and yara
-# on a file of nothing but 0xFF bytes; -j 2 against -j 1 on many small JPEG
-# images; each comparison in one hyperfine run, with the ratios printed. Then
+# Times telltale-scan against dd, ripgrep and yara on a large random file, a
+# Run (--window-text) against dd on the same file, and -c --hash against
+# openssl dgst; against ripgrep and yara on a file of nothing but 0xFF bytes;
+# -j 2 against -j 1 on many small JPEG images; each comparison in one hyperfine run, with the ratios printed. Then
 # 256 MiB of "CDN" as a regular file and through a pipe (time, peak resident
 # memory, peak temporary-file use), and the peak memory of scans of large
 # sparse files.
 # Usage: bench/compare_cli.sh [path/to/telltale-scan]   (default: build/cli/telltale-scan)
-# Needs hyperfine, ripgrep, yara, ImageMagick, python3 and GNU time, and about
+# Needs hyperfine, ripgrep, yara, ImageMagick, python3, openssl and GNU time, and about
 # 1.5 GiB free in $TMPDIR (or /tmp); everything it makes is removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 scanner=$(realpath "${1:-build/cli/telltale-scan}")
 runs=${TELLTALE_BENCH_RUNS:-5}
 images=${TELLTALE_BENCH_IMAGES:-10000}
-for tool in hyperfine rg yara convert python3 /usr/bin/time; do
+for tool in hyperfine rg yara convert python3 openssl /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "compare_cli.sh: $tool is missing" >&2; exit 2; }
 done
 [ -x "$scanner" ] || { echo "compare_cli.sh: no scanner at $scanner" >&2; exit 2; }
@@ -79,6 +79,14 @@ compare_on() {
 
 compare_on "$work/random.bin"
 compare_on "$work/ff.bin"
+
+# The digest is computed in the scan's pass: the scan should cost little on
+# top of SHA-256 alone.
+hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
+  -n "telltale-scan -c --hash" "$scanner -q -c --hash $work/random.bin" \
+  -n "openssl dgst -sha256" "openssl dgst -sha256 $work/random.bin" >/dev/null 2>&1
+echo "random.bin with SHA-256:"
+ratios "$work/result.json" "telltale-scan -c --hash" "openssl dgst -sha256"
 
 hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
   -n "telltale-scan -j 2" "$scanner -q -r -j 2 $work/images" \

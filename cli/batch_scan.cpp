@@ -23,6 +23,8 @@
 #include "cli/path_list.h"
 #include "cli/progress_line.h"
 #include "cli/quoted_name.h"
+#include "cli/run_records.h"
+#include "cli/sha256.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {
@@ -83,22 +85,35 @@ class Batch {
       : format_(options.format),
         path_end_(options.null_separated ? '\0' : ':'),
         jobs_(std::max(options.jobs, 1U)),
+        hash_(options.hash),
+        command_line_(std::move(options.command_line)),
         walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(list)),
-        console_(options.progress),
+        console_(options.progress, options.out_fd, options.err_fd),
         output_(console_, kHeldOutputBytes),
         progress_(console_, options.progress) {}
 
   int Run() {
+    const auto started = std::chrono::steady_clock::now();
+    if (format_ == OutputFormat::kJson) {
+      console_.Write(Stream::kOut, RunRecord(command_line_, std::chrono::system_clock::now(),
+                                             AccessTimeHandling()));
+    }
     {
       std::vector<std::jthread> pool;
       StartPool(pool);
       Work();
     }
-    console_.Finish();
+    int status = found_ ? kExitFound : kExitNothing;
     if (failed_) {
-      return kExitTrouble;
+      status = kExitTrouble;
     }
-    return found_ ? kExitFound : kExitNothing;
+    if (format_ == OutputFormat::kJson) {
+      totals_.elapsed = std::chrono::steady_clock::now() - started;
+      totals_.exit_status = status;
+      console_.Write(Stream::kOut, SummaryRecord(totals_));
+    }
+    console_.Finish();
+    return status;
   }
 
  private:
@@ -149,10 +164,13 @@ class Batch {
 
   Outcome Handle(const Input& input, InputOutput& out) {
     switch (input.kind) {
-      case Input::Kind::kSkipped:
+      case Input::Kind::kSkipped: {
         ReportLines(format_, input.path).AppendSkipped(out.text(), SkipReason(input.reason));
         out.Message(QuotedName(input.path) + ": " + input.reason);
+        const std::lock_guard lock(totals_mutex_);
+        ++totals_.skipped;
         return {};
+      }
       case Input::Kind::kUnreadable:
         return Fail(input.path, std::system_error(input.error, input.path), out);
       case Input::Kind::kFile:
@@ -164,13 +182,13 @@ class Batch {
     try {
       if (standard_input) {
         StreamSource source(STDIN_FILENO, name);
-        return Scan(source, out);
+        return Scan(source, std::nullopt, out);
       }
       InputFile file = input.directory ? InputFile(input.directory->fd(), input.name, input.path,
                                                    input.follow_links)
                                        : InputFile(input.path);
       progress_.AddTotal(file.size().value_or(0));
-      return Scan(file, out);
+      return Scan(file, file.access_time_kept(), out);
     } catch (const std::system_error& e) {
       if (e.code() == std::errc::operation_canceled && console_.failed()) {
         return {};  // stopped because standard output failed, which Finish reports
@@ -179,8 +197,14 @@ class Batch {
     }
   }
 
-  Outcome Scan(ScanSource& source, InputOutput& out) {
+  Outcome Scan(ScanSource& source, std::optional<bool> access_time_kept, InputOutput& out) {
     const ReportLines lines(format_, source.name(), console_.out_is_terminal(), path_end_);
+    ScannedInput scanned;
+    scanned.access_time_kept = access_time_kept;
+    std::optional<Sha256> digest;
+    if (hash_) {
+      digest.emplace();
+    }
     std::uint64_t reported_done = 0;
     ScanControl control;
     control.stop = console_.output_failed();
@@ -190,8 +214,14 @@ class Batch {
       out.Flush();
       console_.FlushIfOlderThan(kOutputDelay);
     };
+    control.on_data = [&](std::span<const unsigned char> bytes) {
+      scanned.bytes += bytes.size();
+      if (digest) {
+        digest->Update(bytes);
+      }
+    };
     const bool counting = format_ == OutputFormat::kCounts;
-    const FindingCounts counts = ScanInput(
+    scanned.counts = ScanInput(
         source, counting ? FindingOrder::kAsFound : FindingOrder::kReport,
         [&](const ScanFinding& finding) {
           if (!counting) {
@@ -200,19 +230,28 @@ class Batch {
           }
         },
         control);
-    if (counting) {
-      lines.AppendCounts(out.text(), counts);
+    if (digest) {
+      scanned.sha256 = digest->HexDigest();
     }
-    const bool found = std::any_of(counts.begin(), counts.end(), [](auto n) { return n > 0; });
     // A file read in one pass is not compared with itself by the scan. What
     // was found stands, but a file written to meanwhile may hold what was
     // not read: the run fails so that this is not missed.
-    if (!Unchanged(source)) {
-      lines.AppendChanged(out.text());
-      out.Message(QuotedName(source.name()) + ": changed while it was being scanned");
-      return Outcome{found, true};
+    scanned.changed = !Unchanged(source);
+    lines.AppendScanned(out.text(), scanned);
+    {
+      const std::lock_guard lock(totals_mutex_);
+      ++totals_.scanned;
+      totals_.bytes += scanned.bytes;
+      for (std::size_t r = 0; r < scanned.counts.size(); ++r) {
+        totals_.findings[r] += scanned.counts[r];
+      }
     }
-    return Outcome{found, false};
+    const bool found =
+        std::any_of(scanned.counts.begin(), scanned.counts.end(), [](auto n) { return n > 0; });
+    if (scanned.changed) {
+      out.Message(QuotedName(source.name()) + ": changed while it was being scanned");
+    }
+    return Outcome{found, scanned.changed};
   }
 
   // Whether `source` has its size and modification time of opening. Other
@@ -229,15 +268,19 @@ class Batch {
     return true;
   }
 
-  Outcome Fail(const std::string& name, const std::system_error& error, InputOutput& out) const {
+  Outcome Fail(const std::string& name, const std::system_error& error, InputOutput& out) {
     ReportLines(format_, name).AppendFailure(out.text(), error.code());
     out.Message(FailureMessage(name, error));
+    const std::lock_guard lock(totals_mutex_);
+    ++totals_.failed;
     return Outcome{false, true};
   }
 
   const OutputFormat format_;
   const char path_end_;
   const unsigned jobs_;
+  const bool hash_;
+  const std::vector<std::string> command_line_;
   std::mutex walk_mutex_;
   InputWalk walk_;
   std::size_t next_index_ = 0;
@@ -246,6 +289,8 @@ class Batch {
   ProgressLine progress_;
   std::atomic<bool> found_{false};
   std::atomic<bool> failed_{false};
+  std::mutex totals_mutex_;
+  RunTotals totals_;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Scanning every input of a run with a pool of jobs.
 #pragma once
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -19,6 +21,11 @@ struct BatchOptions {
   std::string files_from;  // a list of more paths, "-" for standard input; empty: none
   unsigned jobs = 1;
   bool progress = false;  // draw a progress line on standard error
+  bool hash = false;      // SHA-256 of each input, in the counts and JSON formats
+  // The words the run was started with, for the JSON run record.
+  std::vector<std::string> command_line;
+  int out_fd = STDOUT_FILENO;
+  int err_fd = STDERR_FILENO;
 };
 
 // Scans every input, printing what it finds in input order whatever the

@@ -16,15 +16,16 @@ namespace {
 
 constexpr unsigned kMaxJobs = 1024;
 
-enum LongOnly : int { kJson = 256, kWindowText, kVersion, kFilesFrom };
+enum LongOnly : int { kJson = 256, kWindowText, kVersion, kFilesFrom, kHash };
 
 constexpr const char* kShortOptions = ":rLcj:qh0";
 
-constexpr std::array<option, 12> kLongOptions{{
+constexpr std::array<option, 13> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
     {"json", no_argument, nullptr, kJson},
+    {"hash", no_argument, nullptr, kHash},
     {"null", no_argument, nullptr, '0'},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"window-text", required_argument, nullptr, kWindowText},
@@ -112,6 +113,8 @@ std::string OptionError(int result, char** argv) {
 CommandLine ParseCommandLine(int argc, char** argv) {
   CommandLine line;
   line.batch.jobs = DefaultJobs();
+  // As typed: getopt_long moves the paths behind the options.
+  line.batch.command_line.assign(argv, argv + argc);
   bool json = false;
   int window_texts = 0;
   bool other_options = false;  // any option but --window-text, which takes none
@@ -133,6 +136,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         break;
       case kJson:
         json = true;
+        break;
+      case kHash:
+        line.batch.hash = true;
         break;
       case '0':
         line.batch.null_separated = true;
@@ -176,6 +182,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (json) {
     line.batch.format = OutputFormat::kJson;
   }
+  if (line.batch.hash && line.batch.format == OutputFormat::kFindings) {
+    throw UsageError("--hash needs --count or --json, whose lines have room for the digest");
+  }
   if (window_texts > 0) {
     if (window_texts > 1) {
       throw UsageError("--window-text can be given only once");
@@ -214,7 +223,10 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
                           symbolic links met there are skipped
   -L, --follow            with -r, follow the symbolic links met there too
   -c, --count             one line PATH:JPHIDE_COUNT:HIDERMAN_COUNT per file
-      --json              JSON Lines: one object per finding or failed file
+      --json              JSON Lines: a record for the run, each finding, each
+                          file scanned, failed or skipped, and a summary
+      --hash              with -c or --json, the SHA-256 of each file's bytes
+                          as scanned (last field of -c)
   -0, --null              a NUL byte instead of ':' after each path (not with
                           --json); with --files-from, names there end in NUL
       --files-from=FILE   scan the paths listed in FILE too, one per line,

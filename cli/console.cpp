@@ -12,24 +12,27 @@ constexpr std::string_view kEraseLine = "\r\033[K";
 
 // Standard error is where failures are reported: a failure to write it has
 // nowhere left to go.
-void WriteErr(std::string_view text) {
+void WriteErr(int fd, std::string_view text) {
   try {
-    WriteFully(STDERR_FILENO, text, "standard error");
+    WriteFully(fd, text, "standard error");
   } catch (const std::system_error&) {
   }
 }
 
 }  // namespace
 
-Console::Console(bool status_line)
-    : status_line_(status_line), stdout_is_terminal_(IsTerminal(STDOUT_FILENO)) {}
+Console::Console(bool status_line, int out_fd, int err_fd)
+    : out_fd_(out_fd),
+      err_fd_(err_fd),
+      status_line_(status_line),
+      stdout_is_terminal_(IsTerminal(out_fd)) {}
 
 void Console::Write(Stream stream, std::string_view text) {
   const std::lock_guard lock(mutex_);
   if (stream == Stream::kErr) {
     FlushLocked();  // keeps the order of both when they go to one place
     EraseStatusLocked();
-    WriteErr(text);
+    WriteErr(err_fd_, text);
     return;
   }
   if (stdout_is_terminal_) {
@@ -61,7 +64,7 @@ void Console::ShowStatus(std::string_view line) {
   std::string text(kEraseLine.substr(0, 1));
   text += line;
   text += kEraseLine.substr(1);  // clears what a longer earlier line left
-  WriteErr(text);
+  WriteErr(err_fd_, text);
   status_shown_ = true;
 }
 
@@ -83,7 +86,7 @@ void Console::WriteOutLocked(std::string_view text) {
     return;
   }
   try {
-    WriteFully(STDOUT_FILENO, text, "standard output");
+    WriteFully(out_fd_, text, "standard output");
   } catch (const std::system_error& e) {
     error_ = e.code();
     out_failed_.request_stop();
@@ -97,7 +100,7 @@ void Console::FlushLocked() {
 
 void Console::EraseStatusLocked() {
   if (status_shown_) {
-    WriteErr(kEraseLine);
+    WriteErr(err_fd_, kEraseLine);
     status_shown_ = false;
   }
 }

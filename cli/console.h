@@ -20,8 +20,8 @@ enum class Stream { kOut, kErr };
 class Console {
  public:
   // With `status_line`, ShowStatus draws on standard error, which must then
-  // be a terminal.
-  explicit Console(bool status_line);
+  // be a terminal. The streams are the descriptors given.
+  Console(bool status_line, int out_fd, int err_fd);
 
   // Writes all of `text`, erasing the status line first where it is in the
   // way. A failure to write standard output is kept (see Finish), requests a
@@ -48,6 +48,8 @@ class Console {
   void EraseStatusLocked();
 
   std::mutex mutex_;
+  const int out_fd_;
+  const int err_fd_;
   const bool status_line_;
   const bool stdout_is_terminal_;
   bool status_shown_ = false;

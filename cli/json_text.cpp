@@ -1,5 +1,7 @@
 #include "cli/json_text.h"
 
+#include <array>
+#include <charconv>
 #include <cstddef>
 
 namespace telltale::cli {
@@ -88,6 +90,25 @@ void AppendHex(std::string& out, std::string_view bytes) {
     out += kHexDigits[byte >> 4U];
     out += kHexDigits[byte & 0x0FU];
   }
+}
+
+void AppendNumber(std::string& out, std::uint64_t number) {
+  std::array<char, 24> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), number);
+  out.append(digits.data(), result.ptr);
+}
+
+void AppendToolCounts(std::string& out, const FindingCounts& counts) {
+  out += '{';
+  for (std::size_t r = 0; r < counts.size(); ++r) {
+    if (r > 0) {
+      out += ',';
+    }
+    AppendJsonString(out, kSignatureTable[r].tool);
+    out += ':';
+    AppendNumber(out, counts[r]);
+  }
+  out += '}';
 }
 
 }  // namespace telltale::cli

@@ -1,9 +1,13 @@
-// JSON string literals for byte strings such as file names.
+// Pieces of JSON text: strings from bytes such as file names, numbers, and
+// counts by tool.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "detection/telltale.h"
 
 namespace telltale::cli {
 
@@ -21,5 +25,10 @@ void AppendJsonString(std::string& out, std::string_view bytes);
 
 // Appends `bytes` as lower-case hexadecimal digits, two per byte.
 void AppendHex(std::string& out, std::string_view bytes);
+
+void AppendNumber(std::string& out, std::uint64_t number);
+
+// Appends {"JPHide":N,"Hiderman":N}: a member per rule, in table order.
+void AppendToolCounts(std::string& out, const FindingCounts& counts);
 
 }  // namespace telltale::cli

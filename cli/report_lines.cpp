@@ -1,31 +1,21 @@
 #include "cli/report_lines.h"
 
-#include <charconv>
-
 #include "cli/json_text.h"
 #include "cli/quoted_name.h"
 
 namespace telltale::cli {
 namespace {
 
-template <class Integer>
-void AppendNumber(std::string& out, Integer number) {
-  std::array<char, 24> digits{};
-  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), number);
-  out.append(digits.data(), result.ptr);
-}
-
-// {"path":"...", with "path_hex" added when the name is not UTF-8, so that
+// "path":"..." with "path_hex" added when the name is not UTF-8, so that
 // a script can still open exactly the file meant.
 std::string JsonPathMembers(std::string_view path) {
-  std::string members = "{\"path\":";
+  std::string members = "\"path\":";
   AppendJsonString(members, path);
   if (!IsValidUtf8(path)) {
     members += R"(,"path_hex":")";
     AppendHex(members, path);
     members += '"';
   }
-  members += ',';
   return members;
 }
 
@@ -42,40 +32,72 @@ ReportLines::ReportLines(OutputFormat format, std::string_view path, bool quote_
 }
 
 void ReportLines::AppendFinding(std::string& out, const ScanFinding& finding) const {
-  out += prefix_;
-  if (format_ == OutputFormat::kJson) {
-    out += "\"tool\":";
-    AppendJsonString(out, finding.rule->tool);
-    out += ",\"position\":";
-    AppendNumber(out, finding.position);
-    out += "}\n";
-  } else {
+  if (format_ != OutputFormat::kJson) {
+    out += prefix_;
     AppendNumber(out, finding.position);
     out += ':';
     out += finding.rule->tool;
     out += '\n';
+    return;
   }
+  out += R"({"type":"finding",)";
+  out += prefix_;
+  out += R"(,"tool":)";
+  AppendJsonString(out, finding.rule->tool);
+  out += R"(,"position":)";
+  AppendNumber(out, finding.position);
+  out += R"(,"offset":)";
+  AppendNumber(out, finding.position - 1);
+  out += "}\n";
 }
 
-void ReportLines::AppendCounts(std::string& out, const FindingCounts& counts) const {
-  out += prefix_;
-  for (std::size_t r = 0; r < counts.size(); ++r) {
-    if (r > 0) {
-      out += ':';
+void ReportLines::AppendScanned(std::string& out, const ScannedInput& input) const {
+  if (format_ == OutputFormat::kCounts) {
+    out += prefix_;
+    for (std::size_t r = 0; r < input.counts.size(); ++r) {
+      if (r > 0) {
+        out += ':';
+      }
+      AppendNumber(out, input.counts[r]);
     }
-    AppendNumber(out, counts[r]);
+    if (!input.sha256.empty()) {
+      out += ':';
+      out += input.sha256;
+    }
+    out += '\n';
   }
-  out += '\n';
+  if (format_ != OutputFormat::kJson) {
+    return;
+  }
+  out += R"({"type":"file",)";
+  out += prefix_;
+  out += R"(,"bytes":)";
+  AppendNumber(out, input.bytes);
+  out += R"(,"counts":)";
+  AppendToolCounts(out, input.counts);
+  out += R"(,"changed":)";
+  out += input.changed ? "true" : "false";
+  if (input.access_time_kept) {
+    out += R"(,"access_time_kept":)";
+    out += *input.access_time_kept ? "true" : "false";
+  }
+  if (!input.sha256.empty()) {
+    out += R"(,"sha256":")";
+    out += input.sha256;
+    out += '"';
+  }
+  out += "}\n";
 }
 
 void ReportLines::AppendFailure(std::string& out, const std::error_code& error) const {
   if (format_ != OutputFormat::kJson) {
     return;
   }
+  out += R"({"type":"error",)";
   out += prefix_;
-  out += "\"error\":";
+  out += R"(,"error":)";
   AppendJsonString(out, error.message());
-  out += ",\"errno\":";
+  out += R"(,"errno":)";
   AppendNumber(out, error.value());
   out += "}\n";
 }
@@ -84,18 +106,11 @@ void ReportLines::AppendSkipped(std::string& out, std::string_view reason) const
   if (format_ != OutputFormat::kJson) {
     return;
   }
+  out += R"({"type":"skipped",)";
   out += prefix_;
-  out += "\"skipped\":";
+  out += R"(,"reason":)";
   AppendJsonString(out, reason);
   out += "}\n";
-}
-
-void ReportLines::AppendChanged(std::string& out) const {
-  if (format_ != OutputFormat::kJson) {
-    return;
-  }
-  out += prefix_;
-  out += "\"changed\":true}\n";
 }
 
 std::string MessageLine(std::string_view message) {

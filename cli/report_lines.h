@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -14,7 +15,17 @@ namespace telltale::cli {
 enum class OutputFormat {
   kFindings,  // PATH:POSITION:TOOL per finding
   kCounts,    // PATH:COUNT:COUNT per input, one count per rule
-  kJson,      // one JSON object per finding or failure
+  kJson,      // JSON Lines: typed records of the run, its inputs and findings
+};
+
+// What is known of an input scanned to its end.
+struct ScannedInput {
+  std::uint64_t bytes = 0;
+  FindingCounts counts{};
+  bool changed = false;  // its size or modification time differ from the start
+  // Whether reading it left its access time alone; none for a stream.
+  std::optional<bool> access_time_kept;
+  std::string sha256;  // of exactly the bytes scanned; empty when not asked for
 };
 
 class ReportLines {
@@ -27,20 +38,21 @@ class ReportLines {
               char path_end = ':');
 
   void AppendFinding(std::string& out, const ScanFinding& finding) const;
-  void AppendCounts(std::string& out, const FindingCounts& counts) const;
+  // The counts line, with the digest last when there is one, or the JSON
+  // "file" record; nothing in the findings format.
+  void AppendScanned(std::string& out, const ScannedInput& input) const;
   // Only the JSON format reports a failure on standard output; the others
   // append nothing.
   void AppendFailure(std::string& out, const std::error_code& error) const;
   // Only the JSON format reports an input skipped in a walk on standard
   // output, with `reason` such as "a named pipe".
   void AppendSkipped(std::string& out, std::string_view reason) const;
-  // Only the JSON format reports on standard output that an input changed
-  // while it was scanned.
-  void AppendChanged(std::string& out) const;
 
  private:
   OutputFormat format_;
-  std::string prefix_;  // what every line about this input starts with
+  // What every line about this input starts with: the path and the
+  // separator, or the JSON members that name it.
+  std::string prefix_;
 };
 
 // "telltale-scan: <message>\n", for standard error.

@@ -1,5 +1,7 @@
 #include "cli/window_text.h"
 
+#include <unistd.h>
+
 #include <system_error>
 
 #include "cli/console.h"
@@ -18,7 +20,7 @@ int PrintWindowText(const std::string& path) {
     // standard error, where the name must not reach the terminal raw.
     throw std::system_error(e.code(), QuotedName(path));
   }
-  Console console(false);
+  Console console(false, STDOUT_FILENO, STDERR_FILENO);
   console.Write(Stream::kOut, sink.text());
   console.Finish();
   // Every text after the selection report is a finding's.

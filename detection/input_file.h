@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "detection/scan_source.h"
 
@@ -32,6 +33,9 @@ class InputFile final : public ScanSource {
   [[nodiscard]] const std::string& name() const override { return path_; }
   [[nodiscard]] std::optional<std::uint64_t> size() const override;
   [[nodiscard]] bool CanReadAgain() const override { return !stream_; }
+  // Whether reading leaves the access time alone (O_NOATIME; on Windows, the
+  // handle told not to update it).
+  [[nodiscard]] bool access_time_kept() const { return access_time_kept_; }
 
   // Reads up to the size the file had when it was opened: bytes added since
   // are left alone, and a file that has shrunk below it fails. A file read as
@@ -52,8 +56,13 @@ class InputFile final : public ScanSource {
   std::string path_;
   int fd_ = -1;
   bool stream_ = false;  // a file whose stated size is not its content's
+  bool access_time_kept_ = true;
   std::uint64_t size_ = 0;
   Version opened_;
 };
+
+// How reading files treats their access times, for the record of a run:
+// "kept" when this process leaves every file's alone, else where it does.
+std::string_view AccessTimeHandling();
 
 }  // namespace telltale

@@ -111,7 +111,7 @@ class StreamedScan {
           if (failure) {
             return;
           }
-          HandOn(found, static_cast<std::size_t>(to - from));
+          HandOn(found, {buffer.data(), static_cast<std::size_t>(to - from)});
           ++turn;
           turn_changed.notify_all();
         }
@@ -145,7 +145,8 @@ class StreamedScan {
     }
   }
 
-  void HandOn(const ChunkFindings& found, std::size_t chunk_bytes) {
+  void HandOn(const ChunkFindings& found, std::span<const unsigned char> chunk) {
+    PassOn(chunk);
     for (const Position position : found.first_rule) {
       emit_(ScanFinding{&kFirstRule, position});
     }
@@ -155,7 +156,7 @@ class StreamedScan {
       }
       candidates_[block] = true;
     }
-    Progress(chunk_bytes);
+    Progress(chunk.size());
   }
 
   // Reads again only the blocks the first pass noted, in order, and reports
@@ -225,6 +226,7 @@ class StreamedScan {
     for (bool end = false; !end;) {
       ThrowIfStopped();
       const std::size_t got = source_.Read(offset, {data, chunk_});
+      PassOn({data, got});
       Progress(got);
       end = got < chunk_;
       const Bytes view(data - carried, carried + got);
@@ -274,6 +276,12 @@ class StreamedScan {
     ThrowIfStopped();
     if (source_.Read(offset, into) != into.size()) {
       ThrowScanError(ScanErrc::kFileShrank, source_.name());
+    }
+  }
+
+  void PassOn(std::span<const unsigned char> bytes) const {
+    if (control_.on_data && !bytes.empty()) {
+      control_.on_data(bytes);
     }
   }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <stop_token>
 
 #include "detection/scan_content.h"
@@ -31,6 +32,10 @@ struct ScanControl {
   std::stop_token stop;
   // Called on the scanning thread after every read.
   std::function<void(const ScanProgress&)> on_progress;
+  // Called with every byte of the input once, in order, one call at a time,
+  // before the findings in those bytes are handed on: what a digest of the
+  // bytes scanned needs. Bytes read a second time are not passed again.
+  std::function<void(std::span<const unsigned char>)> on_data;
 };
 
 struct ScanSizes {

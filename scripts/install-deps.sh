@@ -8,6 +8,8 @@ set -euo pipefail
 run_packages=(
   # build
   build-essential cmake ninja-build pkg-config
+  # the scanner's SHA-256 (libcrypto)
+  libssl-dev
   # the window
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # the demonstration on a machine without a display: a virtual X server,
@@ -15,7 +17,8 @@ run_packages=(
   xvfb xauth xdotool xclip imagemagick fonts-dejavu-core
 )
 test_packages=(
-  python3
+  # the check of the scanner's JSON records against their schema
+  python3 python3-jsonschema
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
@@ -33,7 +36,7 @@ test_packages=(
   # the package and its metadata
   dpkg-dev lintian appstream desktop-file-utils file
   # comparison benchmarks for the command-line scanner
-  hyperfine ripgrep yara time
+  hyperfine ripgrep yara time openssl
 )
 
 case "${1:-test}" in

@@ -44,6 +44,7 @@ void BackgroundRun::Run(const std::string& path, ResultsSink& sink, std::stop_to
             done_.store(progress.done, std::memory_order_relaxed);
             total_.store(progress.total, std::memory_order_relaxed);
           },
+      .on_data = nullptr,
   };
   try {
     RunScan(path, sink, control);

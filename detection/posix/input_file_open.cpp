@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <string>
 #include <system_error>
 
 #include "detection/input_file.h"
@@ -89,6 +93,7 @@ void InputFile::Open(int directory_fd, const std::string& name, bool follow_link
   // reader would.
   fd_ = ::openat(directory_fd, name.c_str(), flags | O_NOATIME);
   if (fd_ < 0 && errno == EPERM) {
+    access_time_kept_ = false;
     fd_ = ::openat(directory_fd, name.c_str(), flags);
   }
   if (fd_ < 0) {
@@ -127,6 +132,26 @@ InputFile::Version InputFile::CurrentVersion() const {
     version.size = static_cast<std::uint64_t>(end);
   }
   return version;
+}
+
+std::string_view AccessTimeHandling() {
+  // The system refuses O_NOATIME on anybody else's file to a process without
+  // CAP_FOWNER; the effective capabilities are a hexadecimal mask on the
+  // "CapEff:" line.
+  constexpr unsigned kFileOwnerCapability = 3;  // CAP_FOWNER
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  std::uint64_t mask = 0;
+  while (std::getline(status, line)) {
+    if (line.starts_with("CapEff:")) {
+      const std::size_t digits = line.find_first_not_of(" \t", 7);
+      if (digits != std::string::npos) {
+        std::from_chars(line.data() + digits, line.data() + line.size(), mask, 16);
+      }
+      break;
+    }
+  }
+  return ((mask >> kFileOwnerCapability) & 1U) != 0 ? "kept" : "kept for the user's own files";
 }
 
 }  // namespace telltale

@@ -78,11 +78,28 @@ void InputFile::Open(int directory_fd, const std::string& name, bool follow_link
   // followed opens as itself and is refused below.
   const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN |
                       (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, flags, nullptr);
+  const auto open = [&](DWORD access) {
+    return ::CreateFileW(wide.c_str(), access,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, flags, nullptr);
+  };
+  // The right to write the file's attributes lets the handle be told not to
+  // update the access time, which an examiner may rely on. Without that
+  // right (another's file, read-only media) the file is read as any reader
+  // would read it.
+  HANDLE handle = open(GENERIC_READ | FILE_WRITE_ATTRIBUTES);
+  if (handle == INVALID_HANDLE_VALUE &&
+      (::GetLastError() == ERROR_ACCESS_DENIED || ::GetLastError() == ERROR_WRITE_PROTECT)) {
+    access_time_kept_ = false;
+    handle = open(GENERIC_READ);
+  }
   if (handle == INVALID_HANDLE_VALUE) {
     ThrowLastWin32Error(path_);
+  }
+  if (access_time_kept_) {
+    // All bits set: this handle's reads leave the last-access time alone.
+    const FILETIME keep{0xFFFFFFFF, 0xFFFFFFFF};
+    access_time_kept_ = ::SetFileTime(handle, nullptr, &keep, nullptr) != 0;
   }
   fd_ = DescriptorOfHandle(handle, path_);
   try {
@@ -108,6 +125,10 @@ InputFile::Version InputFile::CurrentVersion() const {
   return Version{
       (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32U) | information.nFileSizeLow,
       AsTimespec(information.ftLastWriteTime)};
+}
+
+std::string_view AccessTimeHandling() {
+  return "kept where the user may write a file's attributes";
 }
 
 }  // namespace telltale

@@ -60,8 +60,13 @@ TEST(ChangedFile, IsReportedAfterItsFindingsAndFailsTheRun) {
   EXPECT_EQ(run.status, 2);
 
   const ScannerRun json = RunScanner({"--json", path}, options);
-  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), (1 << 19) + 1);
-  EXPECT_TRUE(json.out.ends_with("{\"path\":\"" + path + "\",\"changed\":true}\n"));
+  const std::string findings = Records(json.out, {"finding"});
+  EXPECT_EQ(std::count(findings.begin(), findings.end(), '\n'), 1 << 19);
+  EXPECT_TRUE(Records(json.out, {"file"})
+                  .starts_with(R"({"type":"file","path":")" + path +
+                               R"(","bytes":1048576,)"
+                               R"("counts":{"JPHide":524288,"Hiderman":0},)"
+                               R"("changed":true,)"));
   EXPECT_EQ(json.status, 2);
 }
 

@@ -52,6 +52,7 @@ TEST(ExitStatus, CommandLineMistakesAreTwoAndNameTheOptionAsTyped) {
       {{"-j", "0", "x"}, "invalid number of jobs '0' (1 to 1024)"},
       {{"-j", "two", "x"}, "invalid number of jobs 'two' (1 to 1024)"},
       {{"--json", "--count", "x"}, "--json and --count cannot be used together"},
+      {{"--hash", "x"}, "--hash needs --count or --json, whose lines have room for the digest"},
   };
   for (const Case& c : cases) {
     const ScannerRun run = RunScanner(c.args);
@@ -116,10 +117,18 @@ TEST(FailedFiles, AreReportedAndTheBatchGoesOn) {
   EXPECT_EQ(run.status, 2);
 
   const ScannerRun json = RunScanner({"--json", first, missing, last});
-  EXPECT_EQ(json.out, "{\"path\":\"" + first + "\",\"tool\":\"JPHide\",\"position\":1}\n" +
-                          "{\"path\":\"" + missing +
-                          "\",\"error\":\"No such file or directory\",\"errno\":2}\n" +
-                          "{\"path\":\"" + last + "\",\"tool\":\"Hiderman\",\"position\":1}\n");
+  EXPECT_EQ(Records(json.out, {"finding", "error"}),
+            R"({"type":"finding","path":")" + first +
+                R"(","tool":"JPHide","position":1,"offset":0})"
+                "\n"
+                R"({"type":"error","path":")" +
+                missing +
+                R"(","error":"No such file or directory","errno":2})"
+                "\n"
+                R"({"type":"finding","path":")" +
+                last +
+                R"(","tool":"Hiderman","position":1,"offset":0})"
+                "\n");
   EXPECT_EQ(json.status, 2);
 
   // Counts are given only for files that were read to their end.

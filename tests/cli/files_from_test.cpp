@@ -33,9 +33,11 @@ TEST(FilesFrom, NullSeparatedFromStandardInput) {
   RunOptions options = InDirectory(dir.path());
   options.input = std::string("a\nb\0\0c\0", 7);
   const ScannerRun run = RunScanner({"--files-from=-", "-0", "--json"}, options);
-  EXPECT_EQ(run.out,
-            "{\"path\":\"a\\u000ab\",\"tool\":\"JPHide\",\"position\":1}\n"
-            "{\"path\":\"c\",\"tool\":\"Hiderman\",\"position\":1}\n");
+  EXPECT_EQ(Records(run.out, {"finding"}),
+            R"({"type":"finding","path":"a\u000ab","tool":"JPHide","position":1,"offset":0})"
+            "\n"
+            R"({"type":"finding","path":"c","tool":"Hiderman","position":1,"offset":0})"
+            "\n");
   EXPECT_EQ(run.status, 0);
 }
 

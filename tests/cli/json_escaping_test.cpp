@@ -5,13 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "batch_in_process.h"
 #include "scanner_process.h"
 
 namespace telltale::cli::testing {
 namespace {
 
 std::string FindingObject(const std::string& path_members) {
-  return "{" + path_members + ",\"tool\":\"JPHide\",\"position\":1}\n";
+  return R"({"type":"finding",)" + path_members +
+         R"(,"tool":"JPHide","position":1,"offset":0})"
+         "\n";
+}
+
+// The finding records of a JSON run on `name` in `dir`, in this process.
+std::string JsonFindings(const TempDir& dir, const std::string& name) {
+  return Records(RunBatch({"--json", name}, dir.path().string()).out, {"finding"});
 }
 
 TEST(JsonEscaping, QuotesBackslashesAndControlCharacters) {
@@ -32,8 +40,7 @@ TEST(JsonEscaping, QuotesBackslashesAndControlCharacters) {
   };
   for (const Case& c : cases) {
     dir.Write(c.name, "\xFF\xDB");
-    const ScannerRun run = RunScanner({"--json", c.name}, InDirectory(dir.path()));
-    EXPECT_EQ(run.out, FindingObject("\"path\":" + c.json)) << c.json;
+    EXPECT_EQ(JsonFindings(dir, c.name), FindingObject("\"path\":" + c.json)) << c.json;
   }
 }
 
@@ -53,18 +60,20 @@ TEST(JsonEscaping, NamesThatAreNotUtf8KeepTheReadablePartAndTheirBytes) {
   };
   for (const Case& c : cases) {
     dir.Write(c.name, "\xFF\xDB");
-    const ScannerRun run = RunScanner({"--json", c.name}, InDirectory(dir.path()));
-    EXPECT_EQ(run.out, FindingObject("\"path\":\"" + c.shown + "\",\"path_hex\":\"" + c.hex + "\""))
+    EXPECT_EQ(JsonFindings(dir, c.name),
+              FindingObject("\"path\":\"" + c.shown + "\",\"path_hex\":\"" + c.hex + "\""))
         << c.hex;
   }
 }
 
 TEST(JsonEscaping, FailureObjectsAreEscapedToo) {
   const TempDir dir;
-  const ScannerRun run = RunScanner({"--json", "no \"such\"\n\xFF"}, InDirectory(dir.path()));
-  EXPECT_EQ(run.out,
-            "{\"path\":\"no \\\"such\\\"\\u000a\\ufffd\",\"path_hex\":\"6e6f202273756368220aff\","
-            "\"error\":\"No such file or directory\",\"errno\":2}\n");
+  const BatchRun run = RunBatch({"--json", "no \"such\"\n\xFF"}, dir.path().string());
+  EXPECT_EQ(
+      Records(run.out, {"error"}),
+      R"({"type":"error","path":"no \"such\"\u000a\ufffd","path_hex":"6e6f202273756368220aff",)"
+      R"("error":"No such file or directory","errno":2})"
+      "\n");
   EXPECT_EQ(run.status, 2);
 }
 

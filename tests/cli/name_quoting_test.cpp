@@ -105,8 +105,9 @@ TEST(NameQuoting, FindingsOnATerminalAreQuoted) {
   args.insert(args.end(), names.begin(), names.end());
   EXPECT_EQ(RunScanner(args, options).out, counts);
   // JSON carries names exactly, escaped its own way.
-  EXPECT_EQ(RunScanner({"--json", names[0]}, options).out,
-            R"({"path":"b\u001b[1A\u001b[2K\u000d","tool":"JPHide","position":1})"
+  EXPECT_EQ(Records(RunScanner({"--json", names[0]}, options).out, {"finding"}),
+            R"({"type":"finding","path":"b\u001b[1A\u001b[2K\u000d","tool":"JPHide",)"
+            R"("position":1,"offset":0})"
             "\n");
 }
 

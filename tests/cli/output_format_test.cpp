@@ -77,10 +77,13 @@ TEST(OutputFormat, JsonHasOneObjectPerFindingInScanOrder) {
   const TempDir dir;
   dir.Write("x.jpg", "cdn\xFF\xDB\xFF\xDB");
   const ScannerRun run = RunScanner({"--json", "x.jpg"}, InDirectory(dir.path()));
-  EXPECT_EQ(run.out,
-            "{\"path\":\"x.jpg\",\"tool\":\"JPHide\",\"position\":4}\n"
-            "{\"path\":\"x.jpg\",\"tool\":\"JPHide\",\"position\":6}\n"
-            "{\"path\":\"x.jpg\",\"tool\":\"Hiderman\",\"position\":1}\n");
+  EXPECT_EQ(Records(run.out, {"finding"}),
+            R"({"type":"finding","path":"x.jpg","tool":"JPHide","position":4,"offset":3})"
+            "\n"
+            R"({"type":"finding","path":"x.jpg","tool":"JPHide","position":6,"offset":5})"
+            "\n"
+            R"({"type":"finding","path":"x.jpg","tool":"Hiderman","position":1,"offset":0})"
+            "\n");
   EXPECT_EQ(run.status, 0);
 }
 

@@ -351,6 +351,22 @@ std::string ExpectedLines(std::string_view path, std::string_view content) {
   return lines;
 }
 
+std::string Records(const std::string& out, std::initializer_list<std::string_view> types) {
+  std::string kept;
+  std::size_t start = 0;
+  while (start < out.size()) {
+    const std::size_t end = std::min(out.find('\n', start), out.size() - 1) + 1;
+    const std::string_view line(out.data() + start, end - start);
+    for (const std::string_view type : types) {
+      if (line.starts_with(R"({"type":")" + std::string(type) + R"(",)")) {
+        kept += line;
+      }
+    }
+    start = end;
+  }
+  return kept;
+}
+
 ::testing::AssertionResult SameLines(const std::string& actual, const std::string& expected) {
   if (actual == expected) {
     return ::testing::AssertionSuccess();

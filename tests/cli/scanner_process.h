@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,9 @@ std::vector<ScanFinding> FindingsOf(std::string_view content);
 
 // The default output for one file, built from the whole-content scan.
 std::string ExpectedLines(std::string_view path, std::string_view content);
+
+// The JSON Lines of `out` whose "type" is one of `types`, in their order.
+std::string Records(const std::string& out, std::initializer_list<std::string_view> types);
 
 // Compares long outputs by their first differing line: a full diff of
 // megabytes of text would take longer than the run.

@@ -27,7 +27,13 @@ TEST(StandardInput, PipeAndRedirectedFileGiveTheScanFindings) {
   EXPECT_TRUE(SameLines(redirected.out, expected));
 
   const ScannerRun json = RunScanner({"--json", "-"}, WithInput("\xFF\xDB"));
-  EXPECT_EQ(json.out, "{\"path\":\"(standard input)\",\"tool\":\"JPHide\",\"position\":1}\n");
+  EXPECT_EQ(
+      Records(json.out, {"finding", "file"}),
+      R"j({"type":"finding","path":"(standard input)","tool":"JPHide","position":1,"offset":0})j"
+      "\n"
+      R"j({"type":"file","path":"(standard input)","bytes":2,)j"
+      R"("counts":{"JPHide":1,"Hiderman":0},"changed":false})"
+      "\n");
 }
 
 TEST(StandardInput, KeepsItsPlaceAmongTheFiles) {

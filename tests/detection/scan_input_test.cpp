@@ -49,10 +49,18 @@ Strings Streamed(ScanSource& source, FindingOrder order, const ScanSizes& sizes,
   return Describe(found);
 }
 
+// Also checks that every byte is passed on for a digest once, in order.
 Strings Streamed(std::string_view content, bool can_read_again, FindingOrder order,
                  const ScanSizes& sizes) {
   MemorySource source(content, can_read_again);
-  return Streamed(source, order, sizes);
+  std::string passed;
+  ScanControl control;
+  control.on_data = [&](std::span<const unsigned char> bytes) {
+    passed.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  };
+  Strings found = Streamed(source, order, sizes, control);
+  EXPECT_EQ(passed, content) << "the bytes passed on for a digest";
+  return found;
 }
 
 TEST(ScanInput, AgreesWithThePlainScanForEveryChunkBlockSourceAndOrder) {
@@ -144,7 +152,7 @@ TEST(ScanInput, ProgressEndsWithAllThatWasToBeRead) {
   for (const std::string_view tail : {"....", "CDN."}) {
     MemorySource source(std::string(100000, '.') + std::string(tail), true);
     ScanProgress last;
-    ScanControl control{{}, [&](const ScanProgress& p) { last = p; }};
+    ScanControl control{{}, [&](const ScanProgress& p) { last = p; }, nullptr};
     Streamed(source, FindingOrder::kReport, {4096, 1024, 16, 2}, control);
     EXPECT_EQ(last.done, last.total) << tail;
     EXPECT_EQ(last.total, tail == "...." ? 100004U : 100004U + 100004 % 1024) << tail;
@@ -154,7 +162,7 @@ TEST(ScanInput, ProgressEndsWithAllThatWasToBeRead) {
 TEST(ScanInput, AStopRequestEndsTheScanBeforeItsNextRead) {
   MemorySource source(std::string(100000, 'x'), true);
   std::stop_source stop;
-  ScanControl control{stop.get_token(), [&](const ScanProgress&) { stop.request_stop(); }};
+  ScanControl control{stop.get_token(), [&](const ScanProgress&) { stop.request_stop(); }, nullptr};
   try {
     Streamed(source, FindingOrder::kReport, {1000, 100, 16, 1}, control);
     FAIL() << "the scan went on after a stop was requested";

@@ -37,7 +37,7 @@ TEST(ScannerOnWindows, TakesNamesOutsideTheAnsiCodePageAndJoinsWalkedOnesWithBac
   EXPECT_EQ(given.status, 0U);
 
   const auto walked = RunScanner({"-r", kFolder}, "", dir.path());
-  EXPECT_EQ(walked.out, expected);
+  EXPECT_EQ(walked.out, expected) << walked.err;
   EXPECT_EQ(walked.status, 0U);
 }
 
@@ -47,7 +47,7 @@ TEST(ScannerOnWindows, ReadsStandardInputByteForByte) {
   // end the input before both markers.
   const std::string input("a\r\n\x1A\xFF\xDB\r\nCDN", 11);
   const auto run = RunScanner({"-"}, input, dir.path());
-  EXPECT_EQ(run.out, "(standard input):5:JPHide\n(standard input):9:Hiderman\n");
+  EXPECT_EQ(run.out, "(standard input):5:JPHide\n(standard input):9:Hiderman\n") << run.err;
   const auto counted = RunScanner({"-c", "-"}, input, dir.path());
   EXPECT_EQ(counted.out, "(standard input):1:1\n");
 }
@@ -55,8 +55,13 @@ TEST(ScannerOnWindows, ReadsStandardInputByteForByte) {
 TEST(ScannerOnWindows, WritesWhatTheLinuxBuildWrites) {
   const TempDir dir;
   const auto run = RunScanner({"--json", "missing"}, "", dir.path());
-  EXPECT_EQ(run.out,
-            "{\"path\":\"missing\",\"error\":\"No such file or directory\",\"errno\":2}\n");
+  // The record as on Linux, and no CR before any line end.
+  EXPECT_NE(run.out.find(R"({"type":"error","path":"missing","error":"No such file or directory",)"
+                         R"("errno":2})"
+                         "\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find('\r'), std::string::npos);
   EXPECT_EQ(run.err, "telltale-scan: missing: No such file or directory\n");
   EXPECT_EQ(run.status, 2U);
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -93,9 +94,13 @@ ScannerRun RunScanner(const std::vector<std::string>& arguments, std::string_vie
     ThrowLastError("CreatePipe");
   }
   ::SetHandleInformation(input_write, HANDLE_FLAG_INHERIT, 0);  // the child's end only
+  // A name of its own for every run: Wine may close an ended child's handles
+  // a moment after its exit is seen, and a file of the same name made in
+  // that moment would be the one removed as the last handle goes.
+  static std::atomic<unsigned> runs{0};
   const std::filesystem::path out_path =
       std::filesystem::temp_directory_path() /
-      ("telltale-out-" + std::to_string(::GetCurrentProcessId()));
+      ("telltale-out-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs));
   const std::filesystem::path err_path = out_path.wstring() + L"-err";
   const HANDLE out = InheritedOutput(out_path);
   const HANDLE err = InheritedOutput(err_path);

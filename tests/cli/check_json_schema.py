@@ -1,0 +1,76 @@
+"""Runs telltale-scan --json on inputs that give every kind of record and
+checks each line against the documented schema, and the order of the
+records: the run first, the summary last, the summary's totals those of the
+records between."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+import jsonschema
+
+scanner, schema_path = sys.argv[1], sys.argv[2]
+with open(schema_path, encoding="utf-8") as f:
+    schema = json.load(f)
+jsonschema.Draft202012Validator.check_schema(schema)
+validator = jsonschema.Draft202012Validator(schema)
+
+failures = []
+
+
+def check(args, cwd, stdin=b""):
+    run = subprocess.run([scanner, *args], cwd=cwd, input=stdin, capture_output=True, check=False)
+    lines = run.stdout.decode("utf-8").splitlines()
+    records = [json.loads(line) for line in lines]
+    for line, record in zip(lines, records):
+        for error in validator.iter_errors(record):
+            failures.append(f"{args}: {line}: {error.message}")
+    types = [r["type"] for r in records]
+    if not types or types[0] != "run" or types[-1] != "summary" or \
+            "run" in types[1:] or "summary" in types[:-1]:
+        failures.append(f"{args}: records not run ... summary: {types}")
+        return set(types)
+    summary = records[-1]
+    files = [r for r in records if r["type"] == "file"]
+    expected = {
+        "scanned": len(files),
+        "failed": types.count("error"),
+        "skipped": types.count("skipped"),
+        "bytes": sum(r["bytes"] for r in files),
+        "exit_status": run.returncode,
+    }
+    for key, value in expected.items():
+        if summary[key] != value:
+            failures.append(f"{args}: summary {key} is {summary[key]}, records say {value}")
+    for tool in ("JPHide", "Hiderman"):
+        found = sum(1 for r in records if r["type"] == "finding" and r["tool"] == tool)
+        if summary["findings"][tool] != found or sum(r["counts"][tool] for r in files) != found:
+            failures.append(f"{args}: {tool} counts disagree with the finding records")
+    return set(types)
+
+
+with tempfile.TemporaryDirectory() as top:
+    tree = os.path.join(top, "tree")
+    os.makedirs(os.path.join(tree, "sub"))
+    with open(os.path.join(tree, "marked.jpg"), "wb") as f:
+        f.write(b"\xff\xd8\xff\xdb" + b"x" * 70000 + b"CDN..cdn")
+    with open(os.path.join(tree, "sub", "clean.txt"), "wb") as f:
+        f.write(b"nothing here")
+    with open(os.path.join(tree, b"latin1-\xe9".decode("utf-8", "surrogateescape")), "wb") as f:
+        f.write(b"\xff\xdb")
+    os.mkfifo(os.path.join(tree, "pipe"))
+    os.symlink("nowhere", os.path.join(tree, "dangling"))
+
+    seen = set()
+    seen |= check(["--json", "-r", "tree", "missing"], top)
+    seen |= check(["--json", "--hash", "-r", "-L", "-j", "1", "tree"], top)
+    seen |= check(["--json", "--hash", "-"], top, stdin=b"CDN\xff\xdb" * 1000)
+    seen |= check(["--json", "tree/sub/clean.txt"], top)
+    missing = {"run", "finding", "file", "error", "skipped", "summary"} - seen
+    if missing:
+        failures.append(f"no record of type {sorted(missing)} was produced to check")
+
+for failure in failures:
+    print(failure)
+sys.exit(1 if failures else 0)

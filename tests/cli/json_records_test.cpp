@@ -1,0 +1,97 @@
+// The JSON records of a run: what ran and when first, a record for every
+// input whatever became of it, the totals last; and digests of exactly the
+// bytes scanned.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <regex>
+#include <span>
+#include <string>
+
+#include "batch_in_process.h"
+#include "cli/sha256.h"
+#include "scanner_process.h"
+
+namespace telltale::cli::testing {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end = 0; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+std::string Digest(std::string_view bytes) {
+  Sha256 digest;
+  digest.Update({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
+  return digest.HexDigest();
+}
+
+TEST(JsonRecords, RunFirstThenARecordForEveryInputAndTheTotalsLast) {
+  const TempDir dir;
+  std::filesystem::create_directory(dir.path() / "tree");
+  dir.Write("tree/a.jpg", "x\xFF\xDB..CDN");
+  dir.Write("tree/clean", "plain");
+  ASSERT_EQ(::mkfifo((dir.path() / "tree/pipe").c_str(), 0600), 0);
+  // Options after paths: the record keeps the words as typed, not as the
+  // option parser reorders them.
+  const BatchRun run = RunBatch({"tree", "--json", "-r", "missing"}, dir.path().string());
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 8U) << run.out;
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"(\{"type":"run","tool":"telltale-scan","version":"1\.00",)"
+                           R"("command_line":\["telltale-scan","tree","--json","-r","missing"\],)"
+                           R"("started":"20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d\d\dZ",)"
+                           R"("access_times":"kept[a-z' ]*"\})")))
+      << lines[0];
+  const std::vector<std::string> inputs(lines.begin() + 1, lines.end() - 1);
+  const std::string file_start = R"({"type":"file","path":"tree/)";
+  const std::vector<std::string> expected = {
+      R"({"type":"finding","path":"tree/a.jpg","tool":"JPHide","position":2,"offset":1})",
+      R"({"type":"finding","path":"tree/a.jpg","tool":"Hiderman","position":6,"offset":5})",
+      file_start + R"(a.jpg","bytes":8,"counts":{"JPHide":1,"Hiderman":1},)" +
+          R"("changed":false,"access_time_kept":true})",
+      file_start + R"(clean","bytes":5,"counts":{"JPHide":0,"Hiderman":0},)" +
+          R"("changed":false,"access_time_kept":true})",
+      R"({"type":"skipped","path":"tree/pipe","reason":"a named pipe"})",
+      R"({"type":"error","path":"missing","error":"No such file or directory","errno":2})",
+  };
+  EXPECT_EQ(inputs, expected);
+  EXPECT_TRUE(std::regex_match(
+      lines.back(), std::regex(R"(\{"type":"summary","scanned":2,"failed":1,"skipped":1,)"
+                               R"("bytes":13,"findings":\{"JPHide":1,"Hiderman":1\},)"
+                               R"("elapsed_seconds":\d+\.\d{6},"exit_status":2\})")))
+      << lines.back();
+  EXPECT_EQ(run.status, 2);
+}
+
+TEST(JsonRecords, DigestsAreOfExactlyTheBytesScanned) {
+  const TempDir dir;
+  // Many chunks, read by two workers, with second-rule markers so that parts
+  // are read twice: each byte must still count once, in order.
+  const std::string big = RandomText(3'000'000, "cdnCDN\xFF\xDB.", 7);
+  dir.Write("big", big);
+  dir.Write("abc", "abc");
+  dir.Write("empty", "");
+  // The standard's own example for "abc" checks the digest itself.
+  const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+  const std::string directory = dir.path().string();
+
+  const BatchRun counts = RunBatch({"-c", "--hash", "abc", "big", "empty"}, directory);
+  const std::vector<std::string> lines = Lines(counts.out);
+  ASSERT_EQ(lines.size(), 3U) << counts.out;
+  EXPECT_EQ(lines[0], "abc:0:0:" + abc);
+  EXPECT_TRUE(lines[1].starts_with("big:") && lines[1].ends_with(":" + Digest(big))) << lines[1];
+  EXPECT_EQ(lines[2], "empty:0:0:" + Digest(""));
+
+  const std::string file = Records(RunBatch({"--json", "--hash", "big"}, directory).out, {"file"});
+  EXPECT_NE(file.find(R"("bytes":3000000,)"), std::string::npos) << file;
+  EXPECT_TRUE(file.ends_with(R"(,"sha256":")" + Digest(big) + "\"}\n")) << file;
+}
+
+}  // namespace
+}  // namespace telltale::cli::testing
