@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "detection/scan_error.h"
 #include "detection/win32/handle_descriptor.h"
@@ -47,15 +48,23 @@ void WriteToConsole(HANDLE console, std::string_view text, const std::string& na
   }
 }
 
-}  // namespace
-
-std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string& name) {
-  const HANDLE handle = HandleOfDescriptor(fd, name);
+// Reads until `buffer` is full or the input ends: from `offset` when one is
+// given, else from where the handle stands.
+std::size_t ReadUntilFull(HANDLE handle, std::optional<std::uint64_t> offset,
+                          std::span<unsigned char> buffer, const std::string& name) {
   std::size_t done = 0;
   while (done < buffer.size()) {
+    // The offset goes with each read, so that threads reading one handle at
+    // once never share a file position.
+    OVERLAPPED where{};
+    if (offset) {
+      const std::uint64_t at = *offset + done;
+      where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFU);
+      where.OffsetHigh = static_cast<DWORD>(at >> 32U);
+    }
     DWORD got = 0;
-    if (::ReadFile(handle, buffer.data() + done, Portion(buffer.size() - done), &got, nullptr) ==
-        0) {
+    if (::ReadFile(handle, buffer.data() + done, Portion(buffer.size() - done), &got,
+                   offset ? &where : nullptr) == 0) {
       const DWORD error = ::GetLastError();
       if (IsEnd(error)) {
         break;
@@ -70,32 +79,15 @@ std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string
   return done;
 }
 
+}  // namespace
+
+std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string& name) {
+  return ReadUntilFull(HandleOfDescriptor(fd, name), std::nullopt, buffer, name);
+}
+
 std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,
                         const std::string& name) {
-  const HANDLE handle = HandleOfDescriptor(fd, name);
-  std::size_t done = 0;
-  while (done < buffer.size()) {
-    // The offset goes with each read, so that threads reading one handle at
-    // once never share a file position.
-    const std::uint64_t at = offset + done;
-    OVERLAPPED where{};
-    where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFU);
-    where.OffsetHigh = static_cast<DWORD>(at >> 32U);
-    DWORD got = 0;
-    if (::ReadFile(handle, buffer.data() + done, Portion(buffer.size() - done), &got, &where) ==
-        0) {
-      const DWORD error = ::GetLastError();
-      if (IsEnd(error)) {
-        break;
-      }
-      ThrowWin32Error(error, name);
-    }
-    if (got == 0) {
-      break;
-    }
-    done += got;
-  }
-  return done;
+  return ReadUntilFull(HandleOfDescriptor(fd, name), offset, buffer, name);
 }
 
 void WriteFully(int fd, std::string_view text, const std::string& name) {
