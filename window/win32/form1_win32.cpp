@@ -205,8 +205,9 @@ void Form1::CreateControls() {
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     if (spec.kind == form1::ControlKind::kInfoLine) {
-      // The side margins of Qt's line edit, for which the boxes were sized.
-      SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 2));
+      // No margins: the boxes were sized for their texts with little room to
+      // spare, and the system's default margins cut the longest under Wine.
+      SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
     }
     if (spec.kind == form1::ControlKind::kPicture) {
       logo_ = static_cast<HBITMAP>(LoadImageW(instance_, L"LOGO", IMAGE_BITMAP, 0, 0, 0));
@@ -302,6 +303,19 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       SetTextColor(context, GetSysColor(COLOR_WINDOWTEXT));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        if (const HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus) != 0) {
+          last_focus_ = focus;
+        }
+      }
+      break;
+    case WM_SETFOCUS:
+      // The window hands the focus on to the control that had it last, as a
+      // dialog does.
+      SetFocus(last_focus_ != nullptr && IsWindow(last_focus_) != 0 ? last_focus_
+                                                                    : Control(kRunIndex));
+      return 0;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wparam));
       return 0;
