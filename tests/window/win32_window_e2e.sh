@@ -111,20 +111,23 @@ for _ in $(seq 100); do
   [ -s "$work/display" ] && break
   sleep 0.1
 done
-export DISPLAY=:$(head -n 1 "$work/display")
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 
 detached wineserver -p
 setsid wineboot -i </dev/null >/dev/null 2>&1
 
 # A JPEG header, a quantization table marker at 50 and a Hiderman marker at
 # 101 (1-based): the results box ends with the report of the second.
-printf '\xff\xd8\xff\xe0\x00\x10JFIF\x00' >"$work/planted.jpg"
-head -c 38 /dev/zero >>"$work/planted.jpg"
-printf '\xff\xdb' >>"$work/planted.jpg"
-head -c 49 /dev/zero >>"$work/planted.jpg"
-printf 'CDN' >>"$work/planted.jpg"
-head -c 97 /dev/zero >>"$work/planted.jpg"
-printf '\xff\xd9' >>"$work/planted.jpg"
+{
+  printf '\xff\xd8\xff\xe0\x00\x10JFIF\x00'
+  head -c 38 /dev/zero
+  printf '\xff\xdb'
+  head -c 49 /dev/zero
+  printf 'CDN'
+  head -c 97 /dev/zero
+  printf '\xff\xd9'
+} >"$work/planted.jpg"
 expected=$(printf '\r\nSteganography found at marker position 101\r\nHiderman program detected!')
 
 echo "== the window as it opens"
