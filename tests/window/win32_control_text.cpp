@@ -20,7 +20,7 @@ namespace {
 constexpr UINT kAnswerMs = 5000;
 
 int Print(const std::string& name) {
-  const HWND form = FindWindowW(telltale::win32::kForm1ClassName, nullptr);
+  HWND form = FindWindowW(telltale::win32::kForm1ClassName, nullptr);
   if (form == nullptr) {
     static_cast<void>(std::fputs("no Telltale window\n", stderr));
     return 1;

@@ -89,10 +89,12 @@ int Run(HINSTANCE instance, int show_command) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_line*/,
-                    int show_command) {
+// The parameters are named as in the system's declaration. The command line
+// is read whole with GetCommandLineW instead, as CommandLineToArgvW splits it.
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR /*lpCmdLine*/,
+                    int nShowCmd) {
   try {
-    return Run(instance, show_command);
+    return Run(hInstance, nShowCmd);
   } catch (const std::system_error& e) {
     const std::wstring text = L"Telltale stopped: " + telltale::win32::ToUtf16(e.what()) +
                               L" (error " + std::to_wstring(e.code().value()) + L")";

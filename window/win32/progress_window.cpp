@@ -89,7 +89,7 @@ std::wstring BytesDoneText(const ScanProgress& progress) {
 ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
                                std::function<void()> on_cancel)
     : on_cancel_(std::move(on_cancel)) {
-  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+  auto* const instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
   RegisterClassOnce(instance);
 
   constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
