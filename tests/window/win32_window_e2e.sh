@@ -12,6 +12,8 @@ screenshot=${3:+$(realpath -m "$3")}
 
 work=$(mktemp -d)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads the names on a command line in the locale's character set.
+export LC_ALL=C.UTF-8
 xvfb_pid=
 
 cleanup() {
@@ -174,14 +176,22 @@ results=$(control_text txtResults)
   fail "after a cancel the results box reads '$results'"
 close_window
 
+echo "== a file named on the command line, its name not ASCII"
+cp "$work/planted.jpg" "$work/café 日本.jpg"
+start_window "$(winepath -w "$work/café 日本.jpg")"
+results=$(wait_for_results)
+[ "$results" = "$expected" ] || fail "results box reads '$results'"
+close_window
+
 echo "== a file that cannot be scanned is reported, and the window goes on"
-start_window "$(winepath -w "$work/missing.jpg")"
+missing="$work/missing café 日本.jpg"
+start_window "$(winepath -w "$missing")"
 report=$(wait_for_window Telltale)
 [ -n "$report" ] || fail "no failure report"
 focus "$report"
 xdotool key Return
 wait_until_gone Telltale
-[[ "$(control_text txtResults)" == "Could not scan $(winepath -w "$work/missing.jpg"): "* ]] ||
+[[ "$(control_text txtResults)" == "Could not scan $(winepath -w "$missing"): "* ]] ||
   fail "after a failure the results box reads '$(cat "$work/text")'"
 # The Run button has the focus again, and takes Enter.
 choose_file "$work/planted.jpg" Return
