@@ -53,6 +53,14 @@ void RegisterClassOnce(HINSTANCE instance) {
   if (GetClassInfoExW(instance, kClassName, &existing) != 0) {
     return;
   }
+  // The progress bar is a common control: its class exists only once asked for.
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_PROGRESS_CLASS;
+  if (InitCommonControlsEx(&controls) == 0) {
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                            "cannot load the progress bar");
+  }
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
   window_class.lpfnWndProc = DefWindowProcW;  // replaced once the window knows its object
