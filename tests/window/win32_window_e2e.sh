@@ -139,6 +139,21 @@ geometry=$(xwininfo -id "$form")
 grep -q 'Width: 611$' <<<"$geometry" || fail "client area not 611 wide: $geometry"
 grep -q 'Height: 468$' <<<"$geometry" || fail "client area not 468 high: $geometry"
 [ -z "$(control_text txtResults)" ] || fail "the results box starts with text"
+# Where the Qt window's tests find its controls too.
+while read -r name place; do
+  wine "$control_text_exe" --geometry "$name" >"$work/geometry" 2>&1 </dev/null ||
+    fail "cannot find $name: $(cat "$work/geometry")"
+  [ "$(tr -d '\r' <"$work/geometry")" = "$place" ] ||
+    fail "$name sits at $(cat "$work/geometry"), not at $place"
+done <<'EOF'
+Label1 48 24 145 65
+cmdTest 240 24 73 57
+txtResults 56 128 257 153
+Text1 120 328 201 25
+Text3 120 344 201 17
+Text2 120 360 185 25
+Image1 24 328 79 114
+EOF
 
 echo "== Escape in the Open dialog starts no Run"
 open_dialog
