@@ -191,25 +191,25 @@ Form1::~Form1() {
 
 void Form1::CreateControls() {
   for (std::size_t index = 0; index < form1::kControls.size(); ++index) {
-    const form1::ControlSpec& spec = form1::kControls.at(index);
-    const ControlClass control_class = ClassOf(spec.kind);
-    const std::wstring text = ToUtf16(spec.text);
+    const form1::ControlEntry& entry = form1::kControls.at(index);
+    const ControlClass control_class = ClassOf(entry.kind);
+    const std::wstring text = ToUtf16(entry.text);
     HWND control = CreateWindowExW(
         control_class.extended_style, control_class.name, text.c_str(),
-        WS_CHILD | WS_VISIBLE | control_class.style, form1::Pixels(spec.bounds.left),
-        form1::Pixels(spec.bounds.top), form1::Pixels(spec.bounds.width),
-        form1::Pixels(spec.bounds.height), window_,
+        WS_CHILD | WS_VISIBLE | control_class.style, form1::Pixels(entry.bounds.left),
+        form1::Pixels(entry.bounds.top), form1::Pixels(entry.bounds.width),
+        form1::Pixels(entry.bounds.height), window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index))), instance_, nullptr);
     if (control == nullptr) {
       ThrowLastError("cannot create the window's controls");
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    if (spec.kind == form1::ControlKind::kInfoLine) {
+    if (entry.kind == form1::ControlKind::kInfoLine) {
       // No margins: the boxes were sized for their texts with little room to
       // spare, and the system's default margins cut the longest under Wine.
       SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
     }
-    if (spec.kind == form1::ControlKind::kPicture) {
+    if (entry.kind == form1::ControlKind::kPicture) {
       logo_ = static_cast<HBITMAP>(LoadImageW(instance_, L"LOGO", IMAGE_BITMAP, 0, 0, 0));
       SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
     }
