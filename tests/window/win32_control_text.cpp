@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "detection/win32/wide_text.h"
 #include "window/form1_layout.h"
 #include "window/win32/form1_win32.h"
-#include "window/win32/utf16.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ int PrintText(HWND control) {
     return 1;
   }
   text.resize(copied);
-  const std::string utf8 = telltale::win32::ToUtf8(text);
+  const std::string utf8 = telltale::Utf8FromWide(text);
   // Binary, so that CR LF reaches the test as the box holds it.
   static_cast<void>(_setmode(_fileno(stdout), _O_BINARY));
   static_cast<void>(std::fwrite(utf8.data(), 1, utf8.size(), stdout));
@@ -78,7 +78,7 @@ int wmain(int argc, wchar_t* argv[]) {
     static_cast<void>(std::fputs("usage: win32_control_text [--geometry] NAME\n", stderr));
     return 2;
   }
-  HWND control = FindControl(telltale::win32::ToUtf8(argv[argc - 1]));
+  HWND control = FindControl(telltale::Utf8FromWide(argv[argc - 1]));
   if (control == nullptr) {
     return 1;
   }
