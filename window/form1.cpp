@@ -92,10 +92,10 @@ QLabel* MakePicture(QWidget& parent) {
   return picture;
 }
 
-QWidget* MakeControl(QWidget& parent, const form1::ControlSpec& spec) {
-  const QString text = FromTable(spec.text);
+QWidget* MakeControl(QWidget& parent, const form1::ControlEntry& entry) {
+  const QString text = FromTable(entry.text);
   QWidget* control = nullptr;
-  switch (spec.kind) {
+  switch (entry.kind) {
     case form1::ControlKind::kLabel:
       control = MakeLabel(parent, text);
       break;
@@ -112,11 +112,11 @@ QWidget* MakeControl(QWidget& parent, const form1::ControlSpec& spec) {
       control = MakePicture(parent);
       break;
   }
-  control->setObjectName(FromTable(spec.name));
-  control->setGeometry(PixelRect(spec.bounds));
-  control->setAccessibleName(FromTable(spec.spoken));
-  if (!spec.described.empty()) {
-    control->setAccessibleDescription(FromTable(spec.described));
+  control->setObjectName(FromTable(entry.name));
+  control->setGeometry(PixelRect(entry.bounds));
+  control->setAccessibleName(FromTable(entry.spoken));
+  if (!entry.described.empty()) {
+    control->setAccessibleDescription(FromTable(entry.described));
   }
   return control;
 }

@@ -29,7 +29,7 @@ struct TwipsRect {
   int height = 0;
 };
 
-struct ControlSpec {
+struct ControlEntry {
   std::string_view name;  // the control's name, as tests find it
   ControlKind kind = ControlKind::kLabel;
   TwipsRect bounds;
@@ -44,7 +44,7 @@ struct ControlSpec {
 
 inline constexpr int kNoTabStop = -1;
 
-struct FormSpec {
+struct FormLayout {
   std::string_view name;
   std::string_view title;
   int client_width = 0;   // twips
@@ -56,7 +56,7 @@ struct FormSpec {
   int largest_point_size = 0;
 };
 
-inline constexpr FormSpec kForm{
+inline constexpr FormLayout kForm{
     .name = "Form1",
     .title = "Form1",
     .client_width = 9165,
@@ -76,7 +76,7 @@ inline constexpr std::string_view kLogoNotice = "Text3";
 // lines are stacked closer than their own heights, each over the bottom of
 // the one above, which keeps every line's text uncovered.
 inline constexpr std::array kControls{
-    ControlSpec{
+    ControlEntry{
         .name = "Label1",
         .kind = ControlKind::kLabel,
         .bounds = {720, 360, 2175, 975},
@@ -86,7 +86,7 @@ inline constexpr std::array kControls{
         .spoken = "Instructions",
         .described = "",
     },
-    ControlSpec{
+    ControlEntry{
         .name = kRunButton,
         .kind = ControlKind::kPushButton,
         .bounds = {3600, 360, 1095, 855},
@@ -95,7 +95,7 @@ inline constexpr std::array kControls{
         .spoken = "Run",
         .described = "Choose a file and check it for traces of JPHide and Hiderman",
     },
-    ControlSpec{
+    ControlEntry{
         .name = kResultsBox,
         .kind = ControlKind::kResultsBox,
         .bounds = {840, 1920, 3855, 2295},
@@ -104,7 +104,7 @@ inline constexpr std::array kControls{
         .spoken = "Results",
         .described = "The file chosen, or where a marker was found and for which tool",
     },
-    ControlSpec{
+    ControlEntry{
         .name = "Text1",
         .kind = ControlKind::kInfoLine,
         .bounds = {1800, 4920, 3015, 375},
@@ -113,7 +113,7 @@ inline constexpr std::array kControls{
         .spoken = "Product",
         .described = "",
     },
-    ControlSpec{
+    ControlEntry{
         .name = kLogoNotice,
         .kind = ControlKind::kInfoLine,
         .bounds = {1800, 5160, 3015, 255},
@@ -122,7 +122,7 @@ inline constexpr std::array kControls{
         .spoken = "Logo notice",
         .described = "",
     },
-    ControlSpec{
+    ControlEntry{
         .name = "Text2",
         .kind = ControlKind::kInfoLine,
         .bounds = {1800, 5400, 2775, 375},
@@ -132,7 +132,7 @@ inline constexpr std::array kControls{
         .spoken = "Credit",
         .described = "",
     },
-    ControlSpec{
+    ControlEntry{
         .name = "Image1",
         .kind = ControlKind::kPicture,
         .bounds = {360, 4920, 1185, 1710},
@@ -161,12 +161,12 @@ consteval std::size_t IndexOf(std::string_view name) {
 // The tab stops number 0, 1, 2... without gaps or repeats.
 consteval bool TabOrderIsComplete() {
   int stops = 0;
-  for (const ControlSpec& control : kControls) {
+  for (const ControlEntry& control : kControls) {
     stops += control.tab_index == kNoTabStop ? 0 : 1;
   }
   for (int index = 0; index < stops; ++index) {
     int holders = 0;
-    for (const ControlSpec& control : kControls) {
+    for (const ControlEntry& control : kControls) {
       holders += control.tab_index == index ? 1 : 0;
     }
     if (holders != 1) {
@@ -179,7 +179,7 @@ static_assert(TabOrderIsComplete());
 
 // Every rectangle on whole pixels, checked where the table is written.
 consteval bool OnPixelGrid() {
-  for (const ControlSpec& control : kControls) {
+  for (const ControlEntry& control : kControls) {
     const TwipsRect& r = control.bounds;
     for (const int twips : {r.left, r.top, r.width, r.height}) {
       if (twips % kTwipsPerPixel != 0) {

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "detection/telltale.h"
+#include "detection/win32/wide_text.h"
 #include "window/win32/progress_window.h"
-#include "window/win32/utf16.h"
 
 namespace telltale::win32 {
 namespace {
@@ -114,7 +114,7 @@ std::wstring UserFolder() {
 // The description of a failure without the line end and stop some system
 // messages carry.
 std::wstring Description(const std::error_code& code) {
-  std::wstring text = ToUtf16(code.message());
+  std::wstring text = WideForDisplay(code.message());
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.' ||
                            text.back() == L' ')) {
     text.pop_back();
@@ -165,7 +165,7 @@ Form1::Form1(HINSTANCE instance) : instance_(instance), dialog_folder_(UserFolde
   RECT frame{0, 0, form1::Pixels(form1::kForm.client_width),
              form1::Pixels(form1::kForm.client_height)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_ACCEPTFILES);
-  const std::wstring title = ToUtf16(form1::kForm.title);
+  const std::wstring title = WideForDisplay(form1::kForm.title);
   window_ = CreateWindowExW(WS_EX_ACCEPTFILES, kForm1ClassName, title.c_str(), kStyle,
                             CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                             frame.bottom - frame.top, nullptr, nullptr, instance, this);
@@ -191,24 +191,25 @@ Form1::~Form1() {
 
 void Form1::CreateControls() {
   for (std::size_t index = 0; index < form1::kControls.size(); ++index) {
-    const form1::ControlSpec& spec = form1::kControls.at(index);
-    const ControlClass control_class = ClassOf(spec.kind);
-    const std::wstring text = ToUtf16(spec.text);
+    const form1::ControlEntry& entry = form1::kControls.at(index);
+    const ControlClass control_class = ClassOf(entry.kind);
+    const std::wstring text = WideForDisplay(entry.text);
     HWND control = CreateWindowExW(
         control_class.extended_style, control_class.name, text.c_str(),
-        WS_CHILD | WS_VISIBLE | control_class.style, form1::Pixels(spec.bounds.left),
-        form1::Pixels(spec.bounds.top), form1::Pixels(spec.bounds.width),
-        form1::Pixels(spec.bounds.height), window_,
+        WS_CHILD | WS_VISIBLE | control_class.style, form1::Pixels(entry.bounds.left),
+        form1::Pixels(entry.bounds.top), form1::Pixels(entry.bounds.width),
+        form1::Pixels(entry.bounds.height), window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index))), instance_, nullptr);
     if (control == nullptr) {
       ThrowLastError("cannot create the window's controls");
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    if (spec.kind == form1::ControlKind::kInfoLine) {
-      // The side margins of Qt's line edit, for which the boxes were sized.
-      SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 2));
+    if (entry.kind == form1::ControlKind::kInfoLine) {
+      // No margins: the boxes were sized for their texts with little room to
+      // spare, and the system's default margins cut the longest under Wine.
+      SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
     }
-    if (spec.kind == form1::ControlKind::kPicture) {
+    if (entry.kind == form1::ControlKind::kPicture) {
       logo_ = static_cast<HBITMAP>(LoadImageW(instance_, L"LOGO", IMAGE_BITMAP, 0, 0, 0));
       SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
     }
@@ -302,6 +303,19 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       SetTextColor(context, GetSysColor(COLOR_WINDOWTEXT));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        if (const HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus) != 0) {
+          last_focus_ = focus;
+        }
+      }
+      break;
+    case WM_SETFOCUS:
+      // The window hands the focus on to the control that had it last, as a
+      // dialog does.
+      SetFocus(last_focus_ != nullptr && IsWindow(last_focus_) != 0 ? last_focus_
+                                                                    : Control(kRunIndex));
+      return 0;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wparam));
       return 0;
@@ -367,7 +381,7 @@ void Form1::OnRunClicked() {
     return;  // cancelled
   }
   file.resize(std::wcslen(file.c_str()));
-  StartRun(ToUtf8(file));
+  StartRun(Utf8FromWide(file));
 }
 
 void Form1::StartRun(const std::string& path) {
@@ -375,7 +389,7 @@ void Form1::StartRun(const std::string& path) {
     return;
   }
   auto run = std::make_unique<ActiveRun>();
-  run->shown = ToUtf16(path);
+  run->shown = WideForDisplay(path);
   std::error_code unknown;
   const std::filesystem::path absolute = std::filesystem::absolute(run->shown, unknown);
   if (!unknown) {
@@ -449,7 +463,7 @@ void Form1::OnRunFinished() {
     }
     // Only the last text reaches the box: each setting of it costs a redraw.
     if (run_->sink.texts_set() > 0) {
-      results_text = ToUtf16(run_->sink.text());
+      results_text = WideForDisplay(run_->sink.text());
     }
   } catch (const std::system_error& e) {
     const std::wstring description = Description(e.code());
@@ -503,7 +517,7 @@ void Form1::OnDropFiles(HDROP drop) {
   }
   DragFinish(drop);
   if (file) {
-    StartRun(ToUtf8(*file));
+    StartRun(Utf8FromWide(*file));
   }
 }
 

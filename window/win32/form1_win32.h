@@ -80,6 +80,8 @@ class Form1 {
   // EN_CHANGE of the logo notice counts as an edit only once the controls
   // have their texts.
   bool ready_ = false;
+  // The control the focus returns to when the window is activated again.
+  HWND last_focus_ = nullptr;
   // Where the Open dialog starts: the user's folder, then the folder of the
   // file scanned last, however it was chosen.
   std::wstring dialog_folder_;

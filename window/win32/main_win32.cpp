@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "detection/telltale.h"
+#include "detection/win32/wide_text.h"
 #include "window/arguments.h"
 #include "window/win32/form1_win32.h"
-#include "window/win32/utf16.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::vector<std::string> CommandLine() {
   std::vector<std::string> arguments;
   try {
     for (int i = 0; i < count; ++i) {
-      arguments.push_back(telltale::win32::ToUtf8(wide[i]));
+      arguments.push_back(telltale::Utf8FromWide(wide[i]));
     }
   } catch (...) {
     LocalFree(wide);
@@ -48,16 +48,16 @@ int Run(HINSTANCE instance, int show_command) {
       telltale::ParseArguments(static_cast<int>(argv.size()), argv.data());
   switch (arguments.action) {
     case telltale::Arguments::Action::kHelp:
-      MessageBoxW(nullptr, telltale::win32::ToUtf16(telltale::ArgumentsHelp()).c_str(), L"Telltale",
+      MessageBoxW(nullptr, telltale::WideForDisplay(telltale::ArgumentsHelp()).c_str(), L"Telltale",
                   MB_OK | MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kVersion:
-      MessageBoxW(nullptr, (L"Telltale " + telltale::win32::ToUtf16(telltale::kVersion)).c_str(),
+      MessageBoxW(nullptr, (L"Telltale " + telltale::WideForDisplay(telltale::kVersion)).c_str(),
                   L"Telltale", MB_OK | MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kRefuse:
       MessageBoxW(nullptr,
-                  telltale::win32::ToUtf16("telltale: " + arguments.refusal +
+                  telltale::WideForDisplay("telltale: " + arguments.refusal +
                                            "; usage: telltale [--help | FILE]")
                       .c_str(),
                   L"Telltale", MB_OK | MB_ICONERROR);
@@ -89,12 +89,14 @@ int Run(HINSTANCE instance, int show_command) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_line*/,
-                    int show_command) {
+// The parameters are named as in the system's declaration. The command line
+// is read whole with GetCommandLineW instead, as CommandLineToArgvW splits it.
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR /*lpCmdLine*/,
+                    int nShowCmd) {
   try {
-    return Run(instance, show_command);
+    return Run(hInstance, nShowCmd);
   } catch (const std::system_error& e) {
-    const std::wstring text = L"Telltale stopped: " + telltale::win32::ToUtf16(e.what()) +
+    const std::wstring text = L"Telltale stopped: " + telltale::WideForDisplay(e.what()) +
                               L" (error " + std::to_wstring(e.code().value()) + L")";
     MessageBoxW(nullptr, text.c_str(), L"Telltale", MB_OK | MB_ICONERROR);
     return 1;

@@ -53,6 +53,14 @@ void RegisterClassOnce(HINSTANCE instance) {
   if (GetClassInfoExW(instance, kClassName, &existing) != 0) {
     return;
   }
+  // The progress bar is a common control: its class exists only once asked for.
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_PROGRESS_CLASS;
+  if (InitCommonControlsEx(&controls) == 0) {
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                            "cannot load the progress bar");
+  }
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
   window_class.lpfnWndProc = DefWindowProcW;  // replaced once the window knows its object
@@ -89,7 +97,7 @@ std::wstring BytesDoneText(const ScanProgress& progress) {
 ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
                                std::function<void()> on_cancel)
     : on_cancel_(std::move(on_cancel)) {
-  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+  auto* const instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
   RegisterClassOnce(instance);
 
   constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;

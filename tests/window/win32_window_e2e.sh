@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Drives the Windows window program under Wine on a private virtual X
+# display, as a user would: xdotool presses the keys, and a helper program
+# reads the controls' texts back through WM_GETTEXT.
+#   win32_window_e2e.sh TELLTALE_EXE CONTROL_TEXT_EXE [SCREENSHOT.png]
+# With a third argument, a picture of the window after a Run is saved there.
+set -euo pipefail
+
+telltale_exe=$(realpath "$1")
+control_text_exe=$(realpath "$2")
+screenshot=${3:+$(realpath -m "$3")}
+
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads the names on a command line in the locale's character set.
+export LC_ALL=C.UTF-8
+xvfb_pid=
+
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Wine's background services inherit whatever output they are started with
+# and outlive the command: anything started under Wine gets no pipe of ours.
+detached() { setsid "$@" </dev/null >/dev/null 2>&1 & }
+
+# The first window whose title is exactly $1, once it is mapped.
+wait_for_window() {
+  timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 ||
+    true
+}
+
+wait_until_gone() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "the window '$1' stays"
+}
+
+focus() {
+  xdotool windowfocus --sync "$1"
+  sleep 0.3
+}
+
+# What the control named $1 in the layout table holds, byte for byte.
+control_text() {
+  wine "$control_text_exe" "$1" >"$work/text" 2>"$work/text.err" </dev/null ||
+    fail "cannot read $1: $(cat "$work/text.err")"
+  cat "$work/text"
+}
+
+# Waits until the results box holds something, and prints it.
+wait_for_results() {
+  for _ in $(seq 300); do
+    if [ -n "$(control_text txtResults)" ]; then
+      cat "$work/text"
+      return
+    fi
+    sleep 0.1
+  done
+  fail "the results box stays empty"
+}
+
+# Presses Run by its access key, or by the key $1 while the button has the
+# focus, and waits for the Open dialog.
+open_dialog() {
+  focus "$form"
+  xdotool key "${1:-alt+r}"
+  dialog=$(wait_for_window "Choose a file to check")
+  [ -n "$dialog" ] || fail "${1:-alt+r} opens no Open dialog"
+  focus "$dialog"
+}
+
+choose_file() {
+  open_dialog "${2:-alt+r}"
+  xdotool type --delay 10 "$(winepath -w "$1")"
+  xdotool key Return
+  wait_until_gone "Choose a file to check"
+}
+
+start_window() {
+  detached wine "$telltale_exe" "$@"
+  telltale_pid=$!
+  form=$(wait_for_window Form1)
+  [ -n "$form" ] || fail "no window titled Form1"
+}
+
+close_window() {
+  focus "$form"
+  xdotool key alt+F4
+  wait_until_gone Form1
+  for _ in $(seq 100); do
+    kill -0 "$telltale_pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  fail "the program goes on after its window was closed"
+}
+
+# A display of our own, on the first free number.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
+
+detached wineserver -p
+setsid wineboot -i </dev/null >/dev/null 2>&1
+
+# A JPEG header, a quantization table marker at 50 and a Hiderman marker at
+# 101 (1-based): the results box ends with the report of the second.
+{
+  printf '\xff\xd8\xff\xe0\x00\x10JFIF\x00'
+  head -c 38 /dev/zero
+  printf '\xff\xdb'
+  head -c 49 /dev/zero
+  printf 'CDN'
+  head -c 97 /dev/zero
+  printf '\xff\xd9'
+} >"$work/planted.jpg"
+expected=$(printf '\r\nSteganography found at marker position 101\r\nHiderman program detected!')
+
+echo "== the window as it opens"
+start_window
+geometry=$(xwininfo -id "$form")
+grep -q 'Width: 611$' <<<"$geometry" || fail "client area not 611 wide: $geometry"
+grep -q 'Height: 468$' <<<"$geometry" || fail "client area not 468 high: $geometry"
+[ -z "$(control_text txtResults)" ] || fail "the results box starts with text"
+# Where the Qt window's tests find its controls too.
+while read -r name place; do
+  wine "$control_text_exe" --geometry "$name" >"$work/geometry" 2>&1 </dev/null ||
+    fail "cannot find $name: $(cat "$work/geometry")"
+  [ "$(tr -d '\r' <"$work/geometry")" = "$place" ] ||
+    fail "$name sits at $(cat "$work/geometry"), not at $place"
+done <<'EOF'
+Label1 48 24 145 65
+cmdTest 240 24 73 57
+txtResults 56 128 257 153
+Text1 120 328 201 25
+Text3 120 344 201 17
+Text2 120 360 185 25
+Image1 24 328 79 114
+EOF
+
+echo "== Escape in the Open dialog starts no Run"
+open_dialog
+xdotool key Escape
+wait_until_gone "Choose a file to check"
+sleep 1
+[ -z "$(control_text txtResults)" ] || fail "a cancelled dialog started a Run: $(cat "$work/text")"
+
+echo "== a Run on a chosen file shows the last finding"
+choose_file "$work/planted.jpg"
+results=$(wait_for_results)
+[ "$results" = "$expected" ] || fail "results box reads '$results'"
+if [ -n "$screenshot" ]; then
+  import -window "$form" "$screenshot"
+fi
+
+echo "== the logo notice empties itself on any edit, once"
+focus "$form"
+for _ in 1 2 3 4; do xdotool key Tab; done # the notice is the fifth Tab stop
+xdotool type x
+sleep 0.5
+[ -z "$(control_text Text3)" ] || fail "the logo notice reads '$(cat "$work/text")'"
+[ -n "$(control_text Text1)" ] || fail "an edit of the notice emptied the product line"
+
+echo "== Escape in the progress window cancels a long Run"
+truncate -s 64G "$work/large.bin"
+choose_file "$work/large.bin"
+progress=$(wait_for_window Telltale)
+[ -n "$progress" ] || fail "no progress window during a long Run"
+focus "$progress"
+xdotool key Escape
+wait_until_gone Telltale
+results=$(control_text txtResults)
+[[ "$results" == "Could not scan $(winepath -w "$work/large.bin"): "* ]] ||
+  fail "after a cancel the results box reads '$results'"
+close_window
+
+echo "== a file named on the command line, its name not ASCII"
+cp "$work/planted.jpg" "$work/café 日本.jpg"
+start_window "$(winepath -w "$work/café 日本.jpg")"
+results=$(wait_for_results)
+[ "$results" = "$expected" ] || fail "results box reads '$results'"
+close_window
+
+echo "== a file that cannot be scanned is reported, and the window goes on"
+missing="$work/missing café 日本.jpg"
+start_window "$(winepath -w "$missing")"
+report=$(wait_for_window Telltale)
+[ -n "$report" ] || fail "no failure report"
+focus "$report"
+xdotool key Return
+wait_until_gone Telltale
+[[ "$(control_text txtResults)" == "Could not scan $(winepath -w "$missing"): "* ]] ||
+  fail "after a failure the results box reads '$(cat "$work/text")'"
+# The Run button has the focus again, and takes Enter.
+choose_file "$work/planted.jpg" Return
+for _ in $(seq 300); do
+  [ "$(control_text txtResults)" = "$expected" ] && break
+  sleep 0.1
+done
+[ "$(control_text txtResults)" = "$expected" ] || fail "no Run after a failure"
+close_window
+
+echo "PASS"
