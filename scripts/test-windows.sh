@@ -19,11 +19,10 @@ export WINEPREFIX="$PWD/build-windows-x86_64/wineprefix"
 
 build_for() {
   local arch=$1
-  # The Win32 window is another program with tests of its own: these builds
-  # are the library's and the scanner's.
+  # The library, the scanner and the Win32 window, with their tests.
   cmake -S . -B "build-windows-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/mingw-w64-$arch.cmake" \
-    -DTELLTALE_WERROR=ON -DBUILD_TESTING=ON -DTELLTALE_WINDOW=OFF >/dev/null
+    -DTELLTALE_WERROR=ON -DBUILD_TESTING=ON -DTELLTALE_WINDOW=ON >/dev/null
   cmake --build "build-windows-$arch" -j "$jobs"
 }
 
@@ -45,7 +44,7 @@ start_wine
 scratch=$(mktemp -d)
 trap 'stop_wine; rm -rf "$scratch"' EXIT
 
-step "Windows x86_64 tests under Wine"
+step "Windows x86_64 tests under Wine (the window's on a virtual display and a Wine of its own)"
 ctest --test-dir build-windows-x86_64 --output-on-failure
 
 step "Windows i686 tests under Wine"
@@ -59,16 +58,6 @@ else
   echo "SKIPPED: this Wine cannot run 32-bit programs (Debian: the wine32 package);"
   echo "the i686 build was compiled but its tests did not run"
 fi
-
-step "The Win32 window under Wine (x86_64)"
-# The window program and the helper that reads its controls back, in a build
-# of their own; the test starts a virtual display and a Wine of its own.
-cmake -S . -B build-windows-window -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-  -DTELLTALE_WERROR=ON -DBUILD_TESTING=ON -DTELLTALE_WINDOW=ON >/dev/null
-cmake --build build-windows-window -j "$jobs" --target telltale win32_control_text
-ctest --test-dir build-windows-window --output-on-failure \
-  -R '^(win32_window_e2e_test|window_version_resource_test)$'
 
 step "Windows and Linux scanners print the same"
 if [ ! -x "$linux_build/cli/telltale-scan" ]; then

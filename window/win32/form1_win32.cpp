@@ -412,6 +412,7 @@ void Form1::StartRun(const std::string& path) {
                 active->done.store(progress.done, std::memory_order_relaxed);
                 active->total.store(progress.total, std::memory_order_relaxed);
               },
+          .on_data = nullptr,
       };
       try {
         RunScan(path, active->sink, control);
