@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "window/background_run.h"
+#include "window/progress_bar_steps.h"
 
 namespace telltale {
 namespace {
@@ -16,19 +17,8 @@ constexpr int kShowAfterMs = 500;
 // How often the dialog looks at the Run's progress: often enough to move
 // smoothly, seldom enough to cost nothing.
 constexpr int kPollMs = 100;
-// The bar counts thousandths: a byte count does not fit its int.
-constexpr int kBarSteps = 1000;
 // Wider paths are shortened in the middle, so that the dialog keeps a sane size.
 constexpr int kLongestPathPixels = 480;
-
-int BarValue(const ScanProgress& progress) {
-  if (progress.total == 0) {
-    return 0;
-  }
-  const std::uint64_t done = std::min(progress.done, progress.total);
-  return static_cast<int>(static_cast<double>(done) / static_cast<double>(progress.total) *
-                          kBarSteps);
-}
 
 // "120.5 MiB of 2.0 GiB".
 QString BytesDoneText(const ScanProgress& progress, const QLocale& locale) {
@@ -47,7 +37,7 @@ RunProgressDialog::RunProgressDialog(QWidget& window, const QString& path, Backg
   setAutoReset(false);
   setAutoClose(false);
   setBar(bar_);
-  setRange(0, kBarSteps);
+  setRange(0, kProgressBarSteps);
   file_ =
       fontMetrics().elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle, kLongestPathPixels);
   setMinimumDuration(kShowAfterMs);
@@ -70,7 +60,7 @@ void RunProgressDialog::Update() {
   if (text != labelText()) {
     setLabelText(text);
   }
-  bar_->setValue(BarValue(progress));
+  bar_->setValue(ProgressBarValue(progress));
 }
 
 }  // namespace telltale

@@ -9,12 +9,12 @@
 #include <system_error>
 #include <utility>
 
+#include "window/progress_bar_steps.h"
+
 namespace telltale::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TelltaleRunProgress";
-// The bar counts thousandths: a byte count does not fit its int.
-constexpr int kBarSteps = 1000;
 constexpr int kClientWidth = 360;
 constexpr int kClientHeight = 112;
 constexpr int kMargin = 12;
@@ -36,15 +36,6 @@ std::wstring DataSize(std::uint64_t bytes) {
   std::array<wchar_t, 32> text{};
   static_cast<void>(std::swprintf(text.data(), text.size(), L"%.1f %ls", value, kUnits.at(unit)));
   return text.data();
-}
-
-int BarValue(const ScanProgress& progress) {
-  if (progress.total == 0) {
-    return 0;
-  }
-  const std::uint64_t done = std::min(progress.done, progress.total);
-  return static_cast<int>(static_cast<double>(done) / static_cast<double>(progress.total) *
-                          kBarSteps);
 }
 
 void RegisterClassOnce(HINSTANCE instance) {
@@ -128,7 +119,7 @@ ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
                  font);
   bar_ = Child(window_, PROGRESS_CLASSW, L"", 0, {kMargin, 46, kMargin + kWidth, 46 + kLineHeight},
                -1, font);
-  SendMessageW(bar_, PBM_SETRANGE32, 0, kBarSteps);
+  SendMessageW(bar_, PBM_SETRANGE32, 0, kProgressBarSteps);
   const int button_left = kClientWidth - kMargin - kButtonWidth;
   const int button_top = kClientHeight - kMargin - kButtonHeight;
   HWND cancel =
@@ -151,7 +142,7 @@ void ProgressWindow::Update(const ScanProgress& progress) {
     bytes_text_ = std::move(text);
     SetWindowTextW(bytes_, bytes_text_.c_str());
   }
-  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(BarValue(progress)), 0);
+  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(ProgressBarValue(progress)), 0);
 }
 
 bool ProgressWindow::TranslateKeyboard(MSG& message) {
