@@ -53,6 +53,8 @@ RunProgressDialog::RunProgressDialog(QWidget& window, const QString& path, Backg
   poll_.start(kPollMs);
 }
 
+void RunProgressDialog::reject() { emit canceled(); }
+
 void RunProgressDialog::Update() {
   const ScanProgress progress = run_.Progress();
   const QString text =

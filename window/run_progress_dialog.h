@@ -23,6 +23,11 @@ class RunProgressDialog final : public QProgressDialog {
  public:
   RunProgressDialog(QWidget& window, const QString& path, BackgroundRun& run);
 
+  // Escape reaches the dialog as its cancel shortcut only while its window
+  // is the active one; otherwise QDialog takes it as a rejection, which
+  // would hide the dialog and leave the Run going. Either way it cancels.
+  void reject() override;
+
  private:
   void Update();
 
