@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <span>
 #include <string>
 
@@ -25,6 +25,25 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// `line` with the value of `member` replaced by "_", which goes to `value`
+// with each digit shown as 'D': for values that differ from run to run.
+std::string TakeOut(std::string line, const std::string& member, std::string& value) {
+  const std::string key = "\"" + member + "\":";
+  const std::size_t start = line.find(key);
+  if (start == std::string::npos) {
+    return line;
+  }
+  const std::size_t from = start + key.size();
+  const std::size_t to = line.find_first_of(",}", from);
+  value = line.substr(from, to - from);
+  std::replace_if(
+      value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }, 'D');
+  std::string kept(line, 0, from);
+  kept += '_';
+  kept.append(line, to);
+  return kept;
+}
+
 std::string Digest(std::string_view bytes) {
   Sha256 digest;
   digest.Update({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
@@ -42,12 +61,15 @@ TEST(JsonRecords, RunFirstThenARecordForEveryInputAndTheTotalsLast) {
   const BatchRun run = RunBatch({"tree", "--json", "-r", "missing"}, dir.path().string());
   const std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 8U) << run.out;
-  EXPECT_TRUE(std::regex_match(
-      lines[0], std::regex(R"(\{"type":"run","tool":"telltale-scan","version":"1\.00",)"
-                           R"("command_line":\["telltale-scan","tree","--json","-r","missing"\],)"
-                           R"("started":"20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d\d\dZ",)"
-                           R"("access_times":"kept[a-z' ]*"\})")))
-      << lines[0];
+  std::string run_record =
+      R"({"type":"run","tool":"telltale-scan","version":"1.00",)"
+      R"("command_line":["telltale-scan","tree","--json","-r","missing"],"started":_,)"
+      R"("access_times":")";
+  run_record += AccessTimeHandling();
+  run_record += "\"}";
+  std::string started;
+  EXPECT_EQ(TakeOut(lines[0], "started", started), run_record);
+  EXPECT_EQ(started, R"("DDDD-DD-DDTDD:DD:DD.DDDZ")");
   const std::vector<std::string> inputs(lines.begin() + 1, lines.end() - 1);
   const std::string file_start = R"({"type":"file","path":"tree/)";
   const std::vector<std::string> expected = {
@@ -61,11 +83,11 @@ TEST(JsonRecords, RunFirstThenARecordForEveryInputAndTheTotalsLast) {
       R"({"type":"error","path":"missing","error":"No such file or directory","errno":2})",
   };
   EXPECT_EQ(inputs, expected);
-  EXPECT_TRUE(std::regex_match(
-      lines.back(), std::regex(R"(\{"type":"summary","scanned":2,"failed":1,"skipped":1,)"
-                               R"("bytes":13,"findings":\{"JPHide":1,"Hiderman":1\},)"
-                               R"("elapsed_seconds":\d+\.\d{6},"exit_status":2\})")))
-      << lines.back();
+  std::string elapsed;
+  EXPECT_EQ(TakeOut(lines.back(), "elapsed_seconds", elapsed),
+            R"({"type":"summary","scanned":2,"failed":1,"skipped":1,"bytes":13,)"
+            R"("findings":{"JPHide":1,"Hiderman":1},"elapsed_seconds":_,"exit_status":2})");
+  EXPECT_EQ(elapsed, "D.DDDDDD");
   EXPECT_EQ(run.status, 2);
 }
 
@@ -84,13 +106,17 @@ TEST(JsonRecords, DigestsAreOfExactlyTheBytesScanned) {
   const BatchRun counts = RunBatch({"-c", "--hash", "abc", "big", "empty"}, directory);
   const std::vector<std::string> lines = Lines(counts.out);
   ASSERT_EQ(lines.size(), 3U) << counts.out;
+  const std::string big_digest = Digest(big);
+  const std::string empty_digest = Digest("");
   EXPECT_EQ(lines[0], "abc:0:0:" + abc);
-  EXPECT_TRUE(lines[1].starts_with("big:") && lines[1].ends_with(":" + Digest(big))) << lines[1];
-  EXPECT_EQ(lines[2], "empty:0:0:" + Digest(""));
+  EXPECT_TRUE(lines[1].starts_with("big:")) << lines[1];
+  EXPECT_TRUE(lines[1].ends_with(big_digest)) << lines[1];
+  EXPECT_EQ(lines[2], "empty:0:0:" + empty_digest);
 
   const std::string file = Records(RunBatch({"--json", "--hash", "big"}, directory).out, {"file"});
   EXPECT_NE(file.find(R"("bytes":3000000,)"), std::string::npos) << file;
-  EXPECT_TRUE(file.ends_with(R"(,"sha256":")" + Digest(big) + "\"}\n")) << file;
+  EXPECT_NE(file.find(big_digest), std::string::npos) << file;
+  EXPECT_TRUE(file.ends_with("\"}\n")) << file;
 }
 
 }  // namespace
