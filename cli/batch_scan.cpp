@@ -74,11 +74,6 @@ class InputOutput {
   std::string text_;
 };
 
-struct Outcome {
-  bool found = false;
-  bool failed = false;
-};
-
 class Batch {
  public:
   Batch(BatchOptions&& options, std::unique_ptr<PathList> list)
@@ -103,7 +98,10 @@ class Batch {
       StartPool(pool);
       Work();
     }
-    int status = found_ ? kExitFound : kExitNothing;
+    // Every job has ended: the totals are theirs.
+    const bool found =
+        std::any_of(totals_.findings.begin(), totals_.findings.end(), [](auto n) { return n > 0; });
+    int status = found ? kExitFound : kExitNothing;
     if (failed_) {
       status = kExitTrouble;
     }
@@ -150,26 +148,24 @@ class Batch {
   void Work() {
     while (std::optional<std::pair<std::size_t, Input>> next = NextInput()) {
       InputOutput out(output_, next->first);
-      const Outcome outcome = Handle(next->second, out);
+      const bool failed = Handle(next->second, out);
       out.Finish();
       progress_.InputDone();
-      if (outcome.found) {
-        found_ = true;
-      }
-      if (outcome.failed) {
+      if (failed) {
         failed_ = true;
       }
     }
   }
 
-  Outcome Handle(const Input& input, InputOutput& out) {
+  // Returns whether the input makes the run fail.
+  bool Handle(const Input& input, InputOutput& out) {
     switch (input.kind) {
       case Input::Kind::kSkipped: {
         ReportLines(format_, input.path).AppendSkipped(out.text(), SkipReason(input.reason));
         out.Message(QuotedName(input.path) + ": " + input.reason);
         const std::lock_guard lock(totals_mutex_);
         ++totals_.skipped;
-        return {};
+        return false;
       }
       case Input::Kind::kUnreadable:
         return Fail(input.path, std::system_error(input.error, input.path), out);
@@ -191,13 +187,14 @@ class Batch {
       return Scan(file, file.access_time_kept(), out);
     } catch (const std::system_error& e) {
       if (e.code() == std::errc::operation_canceled && console_.failed()) {
-        return {};  // stopped because standard output failed, which Finish reports
+        return false;  // stopped because standard output failed, which Finish reports
       }
       return Fail(name, e, out);
     }
   }
 
-  Outcome Scan(ScanSource& source, std::optional<bool> access_time_kept, InputOutput& out) {
+  // Returns whether the input changed while it was scanned.
+  bool Scan(ScanSource& source, std::optional<bool> access_time_kept, InputOutput& out) {
     const ReportLines lines(format_, source.name(), console_.out_is_terminal(), path_end_);
     ScannedInput scanned;
     scanned.access_time_kept = access_time_kept;
@@ -246,12 +243,10 @@ class Batch {
         totals_.findings[r] += scanned.counts[r];
       }
     }
-    const bool found =
-        std::any_of(scanned.counts.begin(), scanned.counts.end(), [](auto n) { return n > 0; });
     if (scanned.changed) {
       out.Message(QuotedName(source.name()) + ": changed while it was being scanned");
     }
-    return Outcome{found, scanned.changed};
+    return scanned.changed;
   }
 
   // Whether `source` has its size and modification time of opening. Other
@@ -268,12 +263,12 @@ class Batch {
     return true;
   }
 
-  Outcome Fail(const std::string& name, const std::system_error& error, InputOutput& out) {
+  bool Fail(const std::string& name, const std::system_error& error, InputOutput& out) {
     ReportLines(format_, name).AppendFailure(out.text(), error.code());
     out.Message(FailureMessage(name, error));
     const std::lock_guard lock(totals_mutex_);
     ++totals_.failed;
-    return Outcome{false, true};
+    return true;
   }
 
   const OutputFormat format_;
@@ -287,7 +282,6 @@ class Batch {
   Console console_;
   OrderedOutput output_;
   ProgressLine progress_;
-  std::atomic<bool> found_{false};
   std::atomic<bool> failed_{false};
   std::mutex totals_mutex_;
   RunTotals totals_;
