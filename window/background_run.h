@@ -1,16 +1,10 @@
-// One Run on a thread of its own, so that the window's thread stays free to
-// repaint while the file is read.
+// The Run on its own thread, telling the Qt window of its end by a signal.
 #pragma once
 
 #include <QObject>
-#include <atomic>
-#include <cstdint>
-#include <exception>
-#include <stop_token>
 #include <string>
-#include <thread>
 
-#include "detection/telltale.h"
+#include "window/run_thread.h"
 
 namespace telltale {
 
@@ -19,24 +13,12 @@ class BackgroundRun final : public QObject {
 
  public:
   BackgroundRun() = default;
-  // A Run still going is stopped and waited for: it ends before its next read.
-  ~BackgroundRun() override;
 
-  // Starts the Run of `path`; call once, after connecting to finished().
-  // `sink` is given the texts on the Run's thread; nothing else may touch it
-  // until JoinAndRethrow() has returned or thrown. Should no thread be had,
-  // finished() is emitted at once, and JoinAndRethrow() throws why.
+  // As RunThread's, with finished() as its end; connect to it first.
   void Start(std::string path, ResultsSink& sink);
-
-  // Asks the Run to end before its next read; it then fails with ECANCELED.
-  void RequestStop();
-
-  // The bytes read so far of the bytes to read, as last reported by the Run.
-  [[nodiscard]] ScanProgress Progress() const;
-
-  // Waits for the Run's thread to end (at once, after finished()), then
-  // returns if the Run succeeded and throws its failure if it did not.
-  void JoinAndRethrow();
+  void RequestStop() { thread_.RequestStop(); }
+  [[nodiscard]] ScanProgress Progress() const { return thread_.Progress(); }
+  void JoinAndRethrow() { thread_.JoinAndRethrow(); }
 
  signals:
   // Emitted from the Run's thread as its last act (or from Start()), so
@@ -45,13 +27,7 @@ class BackgroundRun final : public QObject {
   void finished();
 
  private:
-  void Run(const std::string& path, ResultsSink& sink, std::stop_token stop);
-
-  std::atomic<std::uint64_t> done_{0};
-  std::atomic<std::uint64_t> total_{0};
-  std::exception_ptr failure_;  // written by the Run's thread before it ends
-  // Last, so that the thread is joined before the members it uses go.
-  std::jthread thread_;
+  RunThread thread_;
 };
 
 }  // namespace telltale

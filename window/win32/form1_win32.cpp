@@ -5,7 +5,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -14,12 +13,12 @@
 #include <optional>
 #include <stop_token>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "detection/telltale.h"
 #include "detection/win32/wide_text.h"
+#include "window/run_thread.h"
 #include "window/win32/progress_window.h"
 
 namespace telltale::win32 {
@@ -135,12 +134,8 @@ struct Form1::ActiveRun {
   // Written by the Run's thread; read by the window's thread only after the
   // Run's thread has been joined.
   LastTextSink sink;
-  std::exception_ptr failure;
-  // Written by the Run's thread as it reads, read by the timer.
-  std::atomic<std::uint64_t> done{0};
-  std::atomic<std::uint64_t> total{0};
-  // Last, so that the thread is joined before the members it uses go.
-  std::jthread thread;
+  // Last, so that the thread is joined before the sink it writes goes.
+  RunThread thread;
 };
 
 Form1::Form1(HINSTANCE instance) : instance_(instance), dialog_folder_(UserFolder()) {
@@ -403,30 +398,7 @@ void Form1::StartRun(const std::string& path) {
   EnableWindow(window_, FALSE);
   SetTimer(window_, kPollTimer, kPollMs, nullptr);
   const HWND window = window_;
-  try {
-    active->thread = std::jthread([active, path, window](std::stop_token stop) {
-      const ScanControl control{
-          .stop = std::move(stop),
-          .on_progress =
-              [active](const ScanProgress& progress) {
-                active->done.store(progress.done, std::memory_order_relaxed);
-                active->total.store(progress.total, std::memory_order_relaxed);
-              },
-          .on_data = nullptr,
-      };
-      try {
-        RunScan(path, active->sink, control);
-      } catch (...) {
-        active->failure = std::current_exception();
-      }
-      PostMessageW(window, kRunFinished, 0, 0);
-    });
-  } catch (const std::system_error&) {
-    // No thread to run on: the Run fails as any other does, so that the
-    // failure reaches the user the same way.
-    active->failure = std::current_exception();
-    PostMessageW(window_, kRunFinished, 0, 0);
-  }
+  active->thread.Start(path, active->sink, [window] { PostMessageW(window, kRunFinished, 0, 0); });
 }
 
 void Form1::OnTimer() {
@@ -437,13 +409,12 @@ void Form1::OnTimer() {
   if (!run_->progress && std::chrono::steady_clock::now() - run_->started >= kShowProgressAfter) {
     run_->progress = std::make_unique<ProgressWindow>(window_, font_, run_->shown, [this] {
       if (run_) {
-        run_->thread.request_stop();
+        run_->thread.RequestStop();
       }
     });
   }
   if (run_->progress) {
-    run_->progress->Update(
-        {run_->done.load(std::memory_order_relaxed), run_->total.load(std::memory_order_relaxed)});
+    run_->progress->Update(run_->thread.Progress());
   }
 }
 
@@ -453,15 +424,10 @@ void Form1::OnRunFinished() {
     return;
   }
   KillTimer(window_, kPollTimer);
-  if (run_->thread.joinable()) {
-    run_->thread.join();
-  }
   std::optional<std::wstring> results_text;
   std::optional<std::wstring> report;
   try {
-    if (run_->failure) {
-      std::rethrow_exception(run_->failure);
-    }
+    run_->thread.JoinAndRethrow();
     // Only the last text reaches the box: each setting of it costs a redraw.
     if (run_->sink.texts_set() > 0) {
       results_text = WideForDisplay(run_->sink.text());
@@ -495,7 +461,7 @@ void Form1::StopRun() {
   if (!run_) {
     return;
   }
-  run_->thread.request_stop();
+  run_->thread.RequestStop();
   KillTimer(window_, kPollTimer);
   EnableWindow(window_, TRUE);
   run_.reset();
