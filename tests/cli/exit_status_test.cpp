@@ -53,6 +53,11 @@ TEST(ExitStatus, CommandLineMistakesAreTwoAndNameTheOptionAsTyped) {
       {{"-j", "two", "x"}, "invalid number of jobs 'two' (1 to 1024)"},
       {{"--json", "--count", "x"}, "--json and --count cannot be used together"},
       {{"--hash", "x"}, "--hash needs --count or --json, whose lines have room for the digest"},
+      {{"-0", "--json", "x"},
+       "--null and --json cannot be used together: JSON quotes names itself (with --files-from, "
+       "--null only separates the names in the list)"},
+      {{"--files-from", "-", "-"},
+       "'-' is given as a path and as --files-from: standard input can be read only once"},
   };
   for (const Case& c : cases) {
     const ScannerRun run = RunScanner(c.args);
