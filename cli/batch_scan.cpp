@@ -6,9 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -41,6 +43,25 @@ std::string SkipReason(std::string_view reason) {
 
 // How long a finding may wait in the output block while a large file is read.
 constexpr auto kOutputDelay = std::chrono::milliseconds(200);
+
+// Descriptors kept for what is not an input of its own: the standard
+// streams, the walk's directories and listings, the lists of names and the
+// libraries'.
+constexpr std::size_t kDescriptorsReserved = 48;
+// An input being scanned holds its file and the directory it was met in, or,
+// for standard input, the temporary file of its held findings.
+constexpr std::size_t kDescriptorsPerInput = 2;
+
+// How many inputs may be open at once within `open_file_limit`, whatever the
+// number of jobs: jobs beyond it wait for an input to close, so that no file
+// fails for want of a descriptor.
+std::ptrdiff_t InputsOpenAtOnce(std::size_t open_file_limit, std::size_t lists) {
+  const std::size_t reserved = kDescriptorsReserved + lists;
+  const std::size_t inputs =
+      open_file_limit > reserved ? (open_file_limit - reserved) / kDescriptorsPerInput : 0;
+  return static_cast<std::ptrdiff_t>(
+      std::clamp<std::size_t>(inputs, 1, std::numeric_limits<std::ptrdiff_t>::max()));
+}
 
 // One input's output, gathered in batches and passed on in order.
 class InputOutput {
@@ -76,7 +97,7 @@ class InputOutput {
 
 class Batch {
  public:
-  Batch(BatchOptions&& options, std::unique_ptr<PathList> list)
+  Batch(BatchOptions&& options, std::unique_ptr<PathList> list, std::ptrdiff_t inputs_open)
       : format_(options.format),
         path_end_(options.null_separated ? '\0' : ':'),
         jobs_(std::max(options.jobs, 1U)),
@@ -85,7 +106,8 @@ class Batch {
         walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(list)),
         console_(options.progress, options.out_fd, options.err_fd),
         output_(console_, kHeldOutputBytes),
-        progress_(console_, options.progress) {}
+        progress_(console_, options.progress),
+        input_slots_(inputs_open) {}
 
   int Run() {
     const auto started = std::chrono::steady_clock::now();
@@ -145,10 +167,21 @@ class Batch {
     return std::pair{next_index_++, std::move(*input)};
   }
 
+  // A job holds an input slot from taking an input until the input and its
+  // directory are closed; it then waits for its turn to print with only its
+  // output held.
   void Work() {
-    while (std::optional<std::pair<std::size_t, Input>> next = NextInput()) {
+    for (;;) {
+      input_slots_.acquire();
+      std::optional<std::pair<std::size_t, Input>> next = NextInput();
+      if (!next) {
+        input_slots_.release();
+        return;
+      }
       InputOutput out(output_, next->first);
       const bool failed = Handle(next->second, out);
+      next.reset();
+      input_slots_.release();
       out.Finish();
       progress_.InputDone();
       if (failed) {
@@ -175,17 +208,21 @@ class Batch {
     }
     const bool standard_input = input.kind == Input::Kind::kStandardInput;
     const std::string& name = standard_input ? std::string(kStandardInputName) : input.path;
+    // The findings reported so far count in the run's totals even when the
+    // input then fails, so that the summary always equals the records.
+    FindingCounts reported{};
     try {
       if (standard_input) {
         StreamSource source(STDIN_FILENO, name);
-        return Scan(source, std::nullopt, out);
+        return Scan(source, std::nullopt, out, reported);
       }
       InputFile file = input.directory ? InputFile(input.directory->fd(), input.name, input.path,
                                                    input.follow_links)
                                        : InputFile(input.path);
       progress_.AddTotal(file.size().value_or(0));
-      return Scan(file, file.access_time_kept(), out);
+      return Scan(file, file.access_time_kept(), out, reported);
     } catch (const std::system_error& e) {
+      AddFindings(reported);
       if (e.code() == std::errc::operation_canceled && console_.failed()) {
         return false;  // stopped because standard output failed, which Finish reports
       }
@@ -193,8 +230,17 @@ class Batch {
     }
   }
 
-  // Returns whether the input changed while it was scanned.
-  bool Scan(ScanSource& source, std::optional<bool> access_time_kept, InputOutput& out) {
+  void AddFindings(const FindingCounts& counts) {
+    const std::lock_guard lock(totals_mutex_);
+    for (std::size_t r = 0; r < counts.size(); ++r) {
+      totals_.findings[r] += counts[r];
+    }
+  }
+
+  // Returns whether the input changed while it was scanned. `reported`
+  // counts the findings handed on, per rule, as they are.
+  bool Scan(ScanSource& source, std::optional<bool> access_time_kept, InputOutput& out,
+            FindingCounts& reported) {
     const ReportLines lines(format_, source.name(), console_.out_is_terminal(), path_end_);
     ScannedInput scanned;
     scanned.access_time_kept = access_time_kept;
@@ -221,6 +267,7 @@ class Batch {
     scanned.counts = ScanInput(
         source, counting ? FindingOrder::kAsFound : FindingOrder::kReport,
         [&](const ScanFinding& finding) {
+          ++reported.at(static_cast<std::size_t>(finding.rule - kSignatureTable.data()));
           if (!counting) {
             lines.AppendFinding(out.text(), finding);
             out.FlushIfLarge();
@@ -239,8 +286,8 @@ class Batch {
       const std::lock_guard lock(totals_mutex_);
       ++totals_.scanned;
       totals_.bytes += scanned.bytes;
-      for (std::size_t r = 0; r < scanned.counts.size(); ++r) {
-        totals_.findings[r] += scanned.counts[r];
+      for (std::size_t r = 0; r < reported.size(); ++r) {
+        totals_.findings[r] += std::exchange(reported[r], 0);
       }
     }
     if (scanned.changed) {
@@ -264,7 +311,8 @@ class Batch {
   }
 
   bool Fail(const std::string& name, const std::system_error& error, InputOutput& out) {
-    ReportLines(format_, name).AppendFailure(out.text(), error.code());
+    ReportLines(format_, name)
+        .AppendFailure(out.text(), FailureDescription(name, error), error.code().value());
     out.Message(FailureMessage(name, error));
     const std::lock_guard lock(totals_mutex_);
     ++totals_.failed;
@@ -285,21 +333,23 @@ class Batch {
   std::atomic<bool> failed_{false};
   std::mutex totals_mutex_;
   RunTotals totals_;
+  std::counting_semaphore<> input_slots_;
 };
 
 }  // namespace
 
 int ScanBatch(BatchOptions options) {
-  if (options.recursive) {
-    RaiseOpenFileLimit();
-  }
+  // Every run: many jobs hold many files open at once, as a walk holds its
+  // directories.
+  const std::size_t open_file_limit = RaiseOpenFileLimit();
   // Opened before anything is scanned: a list that cannot be read at all
   // stops the run before it starts.
   std::unique_ptr<PathList> list;
   if (!options.files_from.empty()) {
     list = std::make_unique<PathList>(options.files_from, options.null_separated ? '\0' : '\n');
   }
-  return Batch(std::move(options), std::move(list)).Run();
+  const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, list ? 1 : 0);
+  return Batch(std::move(options), std::move(list), inputs_open).Run();
 }
 
 }  // namespace telltale::cli

@@ -1,10 +1,13 @@
 // How many files the scanner may hold open at once.
 #pragma once
 
+#include <cstddef>
+
 namespace telltale::cli {
 
-// A walk holds a descriptor for each directory on its way down: raises the
-// process's limit as far as the system allows it, where it has one.
-void RaiseOpenFileLimit();
+// Raises the process's limit on open files as far as the system allows it,
+// where it has one, and returns the limit now in force: how many descriptors
+// the run may hold in all, its standard streams included.
+std::size_t RaiseOpenFileLimit();
 
 }  // namespace telltale::cli

@@ -89,16 +89,17 @@ void ReportLines::AppendScanned(std::string& out, const ScannedInput& input) con
   out += "}\n";
 }
 
-void ReportLines::AppendFailure(std::string& out, const std::error_code& error) const {
+void ReportLines::AppendFailure(std::string& out, std::string_view description,
+                                int error_number) const {
   if (format_ != OutputFormat::kJson) {
     return;
   }
   out += R"({"type":"error",)";
   out += prefix_;
   out += R"(,"error":)";
-  AppendJsonString(out, error.message());
+  AppendJsonString(out, description);
   out += R"(,"errno":)";
-  AppendNumber(out, error.value());
+  AppendNumber(out, error_number);
   out += "}\n";
 }
 
@@ -120,12 +121,17 @@ std::string MessageLine(std::string_view message) {
   return line;
 }
 
-std::string FailureMessage(std::string_view name, const std::system_error& error) {
+std::string FailureDescription(std::string_view name, const std::system_error& error) {
+  constexpr std::string_view kAfterName = ": ";
   const std::string_view what = error.what();
-  if (what.starts_with(name) && what.substr(name.size()).starts_with(": ")) {
-    return QuotedName(name) + std::string(what.substr(name.size()));
+  if (what.starts_with(name) && what.substr(name.size()).starts_with(kAfterName)) {
+    return std::string(what.substr(name.size() + kAfterName.size()));
   }
-  return QuotedName(name) + ": " + error.code().message();
+  return error.code().message();
+}
+
+std::string FailureMessage(std::string_view name, const std::system_error& error) {
+  return QuotedName(name) + ": " + FailureDescription(name, error);
 }
 
 }  // namespace telltale::cli

@@ -41,9 +41,10 @@ class ReportLines {
   // The counts line, with the digest last when there is one, or the JSON
   // "file" record; nothing in the findings format.
   void AppendScanned(std::string& out, const ScannedInput& input) const;
-  // Only the JSON format reports a failure on standard output; the others
-  // append nothing.
-  void AppendFailure(std::string& out, const std::error_code& error) const;
+  // Only the JSON format reports a failure on standard output, with its
+  // description (as FailureDescription gives it) and error number; the
+  // others append nothing.
+  void AppendFailure(std::string& out, std::string_view description, int error_number) const;
   // Only the JSON format reports an input skipped in a walk on standard
   // output, with `reason` such as "a named pipe".
   void AppendSkipped(std::string& out, std::string_view reason) const;
@@ -58,9 +59,13 @@ class ReportLines {
 // "telltale-scan: <message>\n", for standard error.
 std::string MessageLine(std::string_view message);
 
-// What `error`, a failure of the input `name`, says on standard error: its
-// what(), which names the input first as it is, with the name quoted as
-// QuotedName does.
+// What went wrong with the input `name`: `error`'s what() without the name
+// it starts with, so that a cause named there stays ("temporary file for
+// held findings: No space left on device"); else the error's own message.
+std::string FailureDescription(std::string_view name, const std::system_error& error);
+
+// What `error`, a failure of the input `name`, says on standard error: the
+// name, quoted as QuotedName does, and FailureDescription.
 std::string FailureMessage(std::string_view name, const std::system_error& error);
 
 }  // namespace telltale::cli

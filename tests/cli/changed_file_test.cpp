@@ -70,5 +70,34 @@ TEST(ChangedFile, IsReportedAfterItsFindingsAndFailsTheRun) {
   EXPECT_EQ(json.status, 2);
 }
 
+TEST(ChangedFile, BetweenThePassesFailsWithItsFirstPassFindingsInTheSummary) {
+  // JPHide's findings come from the first pass, then the file changes
+  // before the second pass reads the block that may hold a Hiderman marker.
+  const TempDir dir;
+  std::string content;
+  for (int i = 0; i < 1 << 19; ++i) {
+    content += "\xFF\xDB";
+  }
+  content += "CDN";
+  const std::string path = fs::canonical(dir.Write("f", content)).string();
+  RunOptions options = WithInput("unread");
+  options.before_input_ends = [&](pid_t pid) {
+    WaitUntilOpen(pid, path);
+    const std::array<timespec, 2> times{{{0, UTIME_OMIT}, {1000000, 0}}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
+  };
+
+  const ScannerRun run = RunScanner({"--json", path}, options);
+  const std::string findings = Records(run.out, {"finding"});
+  EXPECT_EQ(std::count(findings.begin(), findings.end(), '\n'), 1 << 19);
+  EXPECT_NE(Records(run.out, {"error"}).find("File changed while it was being read"),
+            std::string::npos)
+      << Records(run.out, {"error"});
+  EXPECT_NE(Records(run.out, {"summary"}).find(R"("findings":{"JPHide":524288,"Hiderman":0})"),
+            std::string::npos)
+      << Records(run.out, {"summary"});
+  EXPECT_EQ(run.status, 2);
+}
+
 }  // namespace
 }  // namespace telltale::cli::testing

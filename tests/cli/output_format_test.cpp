@@ -154,6 +154,35 @@ TEST(OutputFormat, ManyJobsPrintWhatOneJobPrints) {
   }
 }
 
+TEST(OutputFormat, ManyJobsNeverHoldMoreFilesThanTheLimitAllows) {
+  // Every file says more than may be held back, so jobs wait for their turn
+  // to print while far more of them run than there are descriptors.
+  const TempDir dir;
+  std::string pairs;
+  for (int i = 0; i < 20000; ++i) {
+    pairs += "\xFF\xDB";
+  }
+  std::string expected;
+  for (int d = 0; d < 8; ++d) {
+    for (int f = 0; f < 25; ++f) {
+      std::string name = "tree/d";
+      name += std::to_string(d);
+      std::filesystem::create_directories(dir.path() / name);
+      name += "/f";
+      name += static_cast<char>('a' + f);
+      dir.Write(name, pairs);
+      expected += ExpectedLines(name, pairs);
+    }
+  }
+  ASSERT_GT(expected.size(), 2 * kHeldOutputBytes);
+  RunOptions options = InDirectory(dir.path());
+  options.open_files = 64;
+  const ScannerRun run = RunScanner({"-r", "-j", "1024", "tree"}, options);
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(SameLines(run.out, expected));
+  EXPECT_EQ(run.status, 0);
+}
+
 TEST(OutputFormat, WithoutThreadsToBeHadOneJobScansEverything) {
   const TempDir dir;
   // Run as another user, it must reach the files.

@@ -116,6 +116,7 @@ struct ChildSetup {
   const char* output_file = nullptr;        // opened as descriptor 1 instead
   const char* directory = nullptr;
   bool one_thread = false;
+  rlim_t open_files = 0;
   char* const* argv = nullptr;
   char* const* envp = nullptr;
 };
@@ -158,6 +159,12 @@ void OpenAs(int fd, const char* path, int flags) {
     const rlimit one{1, 1};
     if (::setrlimit(RLIMIT_NPROC, &one) != 0) {
       NotStarted("cannot limit the processes");
+    }
+  }
+  if (setup.open_files != 0) {
+    const rlimit files{setup.open_files, setup.open_files};
+    if (::setrlimit(RLIMIT_NOFILE, &files) != 0) {
+      NotStarted("cannot limit the open files");
     }
   }
   // We ignore SIGPIPE; telltale-scan must see the default.
@@ -231,6 +238,7 @@ ScannerRun RunScanner(const std::vector<std::string>& args, const RunOptions& op
     setup.directory = options.directory.c_str();
   }
   setup.one_thread = options.one_thread;
+  setup.open_files = options.open_files;
   setup.argv = argv.data();
   setup.envp = envp.data();
 

@@ -44,6 +44,8 @@ struct RunOptions {
   // does not bind, as the user nobody. The files it reads must then be
   // readable by all.
   bool one_thread = false;
+  // Where not 0, the soft and hard limit on the files it may hold open.
+  unsigned open_files = 0;
   // Called with its process id once all of `input` has been written, before
   // its standard input is closed. Meanwhile nothing reads its output.
   std::function<void(pid_t)> before_input_ends;

@@ -2,6 +2,8 @@
 // paths given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "scanner_process.h"
@@ -49,6 +51,39 @@ TEST(StandardInput, KeepsItsPlaceAmongTheFiles) {
   const ScannerRun empty = RunScanner({"-c", "-"});
   EXPECT_EQ(empty.out, "(standard input):0:0\n");
   EXPECT_EQ(empty.status, 1);
+}
+
+TEST(StandardInput, FindingsBeforeALaterFailureCountInTheSummary) {
+  // Ten JPHide findings are printed as they are met; the Hiderman ones are
+  // held until the end, and there are too many for memory, while the
+  // temporary file cannot be made.
+  std::string content;
+  for (int i = 0; i < 10; ++i) {
+    content += "\xFF\xDB";
+  }
+  for (int i = 0; i < 1'000'000; ++i) {
+    content += "CDN";
+  }
+  const char* old = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
+  const std::string saved = old != nullptr ? old : "";
+  ASSERT_EQ(::setenv("TMPDIR", "/nonexistent/telltale", 1), 0);
+  const ScannerRun run = RunScanner({"-q", "--json", "-"}, WithInput(content));
+  if (old != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+
+  const std::string findings = Records(run.out, {"finding"});
+  EXPECT_EQ(std::count(findings.begin(), findings.end(), '\n'), 10);
+  EXPECT_EQ(Records(run.out, {"error"}),
+            R"j({"type":"error","path":"(standard input)","error":"temporary file for held )j"
+            R"j(findings: No such file or directory","errno":2})j"
+            "\n");
+  EXPECT_NE(Records(run.out, {"summary"}).find(R"("findings":{"JPHide":10,"Hiderman":0})"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.status, 2);
 }
 
 TEST(StandardInput, CanBeNamedOnlyOnce) {
