@@ -3,8 +3,8 @@
 
 namespace telltale::cli {
 
-// A walk holds a descriptor for each directory on its way down: raises the
-// process's limit as far as the system allows it, where it has one.
+// Raises the process's limit as far as the system allows it, where it has
+// one: files scanned at once and the directories a walk holds need room.
 void RaiseOpenFileLimit();
 
 }  // namespace telltale::cli

@@ -64,6 +64,10 @@ int OpenDirectoryAt(int directory_fd, const std::string& name, bool follow_links
   return OpenDirectoryFlagged(directory_fd, name, follow_links ? 0 : O_NOFOLLOW, error);
 }
 
+int OpenParentDirectory(int directory_fd, std::error_code& error) {
+  return OpenDirectoryFlagged(directory_fd, "..", O_NOFOLLOW, error);
+}
+
 std::error_code StatusAt(int directory_fd, const std::string& name, bool follow_links,
                          EntryStatus& status) {
   struct stat found {};
