@@ -44,10 +44,11 @@ std::string SkipReason(std::string_view reason) {
 // How long a finding may wait in the output block while a large file is read.
 constexpr auto kOutputDelay = std::chrono::milliseconds(200);
 
-// Descriptors kept for what is not an input of its own: the standard
-// streams, the walk's directories and listings, the lists of names and the
+// Descriptors kept for what is not an input of its own: the walk's
+// directories, and beside them the directory given, the listing and the
+// entry being opened, the standard streams, the lists of names and the
 // libraries'.
-constexpr std::size_t kDescriptorsReserved = 48;
+constexpr std::size_t kDescriptorsReserved = InputWalk::kDirectoriesHeldOpen + 16;
 // An input being scanned holds its file and the directory it was met in, or,
 // for standard input, the temporary file of its held findings.
 constexpr std::size_t kDescriptorsPerInput = 2;

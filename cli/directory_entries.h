@@ -33,6 +33,9 @@ bool IsDirectory(const std::string& path);
 int OpenDirectoryPath(const std::string& path, std::error_code& error);
 int OpenDirectoryAt(int directory_fd, const std::string& name, bool follow_links,
                     std::error_code& error);
+// The directory that holds the one open as `directory_fd` now, wherever that
+// was moved; its identity tells whether it is still the one walked.
+int OpenParentDirectory(int directory_fd, std::error_code& error);
 
 std::error_code StatusAt(int directory_fd, const std::string& name, bool follow_links,
                          EntryStatus& status);

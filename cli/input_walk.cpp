@@ -7,6 +7,7 @@
 
 #include "cli/directory_entries.h"
 #include "cli/quoted_name.h"
+#include "detection/scan_error.h"
 
 namespace telltale::cli {
 namespace {
@@ -45,16 +46,22 @@ std::optional<std::pair<std::string, bool>> InputWalk::NextPath() {
 std::optional<Input> InputWalk::Next() {
   for (;;) {
     if (!open_.empty()) {
+      if (!open_.back().directory) {
+        if (std::optional<Input> failure = Reopen()) {
+          return failure;
+        }
+        continue;
+      }
       OpenDirectory& directory = open_.back();
       if (directory.names.empty()) {
-        open_.pop_back();
+        Leave();
         continue;
       }
       std::string name = std::move(directory.names.back());
       directory.names.pop_back();
       // Entering a directory may reallocate open_: `directory` is passed on
       // as a copy of what the entry needs.
-      const OpenDirectory parent{directory.directory, directory.path, {}, {}};
+      const OpenDirectory parent{directory.directory, directory.path, {}, {}, {}};
       if (std::optional<Input> input = FromEntry(parent, std::move(name))) {
         return input;
       }
@@ -80,7 +87,7 @@ std::optional<Input> InputWalk::Next() {
       if (fd < 0) {
         return Unreadable(std::move(path), error);
       }
-      if (std::optional<Input> failure = Enter(fd, std::move(path))) {
+      if (std::optional<Input> failure = Enter(fd, std::move(path), {})) {
         return failure;
       }
       continue;
@@ -118,10 +125,10 @@ std::optional<Input> InputWalk::FromEntry(const OpenDirectory& parent, std::stri
     }
     return Unreadable(std::move(path), error);
   }
-  return Enter(fd, std::move(path));
+  return Enter(fd, std::move(path), std::move(name));
 }
 
-std::optional<Input> InputWalk::Enter(int fd, std::string path) {
+std::optional<Input> InputWalk::Enter(int fd, std::string path, std::string name) {
   auto directory = std::make_shared<const WalkedDirectory>(fd);
   DirectoryIdentity identity;
   if (const std::error_code error = IdentityOf(fd, identity)) {
@@ -138,7 +145,66 @@ std::optional<Input> InputWalk::Enter(int fd, std::string path) {
   }
   // The next name last, so that each is dropped as it is taken.
   std::sort(names.begin(), names.end(), std::greater<>());
-  open_.push_back(OpenDirectory{std::move(directory), std::move(path), std::move(names), identity});
+  open_.push_back(OpenDirectory{std::move(directory), std::move(path), std::move(names), identity,
+                                std::move(name)});
+  // A descriptor for each directory on the way down would make a tree deeper
+  // than the open-files limit fail: the outermost beyond the innermost few
+  // lets its descriptor go, but for the directory given, which Reopen starts
+  // from. Inputs met in it keep it open until they are done.
+  if (open_.size() > kDirectoriesHeldOpen + 1) {
+    open_[open_.size() - 1 - kDirectoriesHeldOpen].directory.reset();
+  }
+  return std::nullopt;
+}
+
+void InputWalk::Leave() {
+  const OpenDirectory left = std::move(open_.back());
+  open_.pop_back();
+  if (open_.empty() || open_.back().directory) {
+    return;
+  }
+  // Through ".." while `left` is still open. Where that fails or leads to
+  // another directory, Reopen goes the long way.
+  OpenDirectory& above = open_.back();
+  std::error_code error;
+  const int fd = OpenParentDirectory(left.directory->fd(), error);
+  if (fd < 0) {
+    return;
+  }
+  auto reopened = std::make_shared<const WalkedDirectory>(fd);
+  DirectoryIdentity identity;
+  if (!IdentityOf(fd, identity) && identity == above.identity) {
+    above.directory = std::move(reopened);
+  }
+}
+
+std::optional<Input> InputWalk::Reopen() {
+  // The directory given never lets its descriptor go.
+  std::size_t from = open_.size() - 1;
+  while (!open_[from].directory) {
+    --from;
+  }
+  std::shared_ptr<const WalkedDirectory> at = open_[from].directory;
+  for (std::size_t step = from + 1; step < open_.size(); ++step) {
+    std::error_code error;
+    const int fd = OpenDirectoryAt(at->fd(), open_[step].name, follow_links_, error);
+    if (fd >= 0) {
+      at = std::make_shared<const WalkedDirectory>(fd);
+      DirectoryIdentity identity;
+      error = IdentityOf(fd, identity);
+      if (!error && identity != open_[step].identity) {
+        error = make_error_code(ScanErrc::kDirectoryMoved);
+      }
+    }
+    if (error) {
+      // What remained in it and below it is out of reach: it fails, and the
+      // walk goes on in the directory above.
+      std::string path = std::move(open_[step].path);
+      open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(step), open_.end());
+      return Unreadable(std::move(path), error);
+    }
+  }
+  open_.back().directory = std::move(at);
   return std::nullopt;
 }
 

@@ -8,16 +8,22 @@
 
 namespace telltale {
 
-// Each call retries on EINTR and on short transfers, and waits on a
-// descriptor left non-blocking by whoever opened it (an inherited standard
-// stream) instead of failing with EAGAIN. Failures are std::system_error
+// Each call retries on EINTR and on short transfers, and but for
+// ReadAvailable waits on a descriptor left non-blocking by whoever opened it
+// (an inherited standard stream) instead of failing with EAGAIN. Failures are std::system_error
 // whose what() starts with `name`.
 
 // Reads from where `fd` stands until `buffer` is full or the input ends;
 // returns the count, fewer than asked only at the end.
 std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string& name);
 
-// The same, from `offset` on, for descriptors that can be read at an offset.
+// The same, but a non-blocking descriptor that would wait (EAGAIN) has
+// ended too: what it has to give now is all that is read, so that a file
+// which produces its content on demand (/proc/kmsg) cannot hold a scan.
+std::size_t ReadAvailable(int fd, std::span<unsigned char> buffer, const std::string& name);
+
+// Reads from `offset` on, for descriptors that can be read at an offset,
+// until `buffer` is full or the input ends.
 std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,
                         const std::string& name);
 

@@ -26,7 +26,10 @@ std::optional<std::uint64_t> InputFile::size() const {
 
 std::size_t InputFile::Read(std::uint64_t offset, std::span<unsigned char> buffer) {
   if (stream_) {
-    return ReadFully(fd_, buffer, path_);
+    // Opened non-blocking: a pseudo-file with nothing more to give now has
+    // ended, rather than waiting for the kernel to produce more (/proc/kmsg
+    // would wait for the next kernel message, for ever).
+    return ReadAvailable(fd_, buffer, path_);
   }
   const auto wanted = static_cast<std::size_t>(
       std::min<std::uint64_t>(buffer.size(), size_ - std::min(offset, size_)));

@@ -16,8 +16,8 @@ namespace telltale {
 // blocks: directories, FIFOs, sockets and character devices are refused at
 // once. Regular files and block devices are accepted; both can be read again
 // at any offset, except the files of file systems whose sizes are not their
-// content's (/proc, /sys and the like): those are read once, to their end,
-// as a stream.
+// content's (/proc, /sys and the like): those are read once, as a stream, to
+// their end or to where they have nothing more to give without waiting.
 class InputFile final : public ScanSource {
  public:
   // `path` is bytes and is opened exactly as given, symbolic links followed.
@@ -39,7 +39,8 @@ class InputFile final : public ScanSource {
 
   // Reads up to the size the file had when it was opened: bytes added since
   // are left alone, and a file that has shrunk below it fails. A file read as
-  // a stream is read from where the last read ended, to its end.
+  // a stream is read from where the last read ended, to its end or to where a
+  // read would wait, which is taken as its end.
   std::size_t Read(std::uint64_t offset, std::span<unsigned char> buffer) override;
 
   // Fails when the size or the modification time differ from opening.

@@ -23,6 +23,8 @@ class ScanErrorCategory final : public std::error_category {
         return "File shrank while it was being read";
       case ScanErrc::kFileChanged:
         return "File changed while it was being read";
+      case ScanErrc::kDirectoryMoved:
+        return "Directory moved while it was being walked";
     }
     return "Unknown error " + std::to_string(value);
   }

@@ -19,6 +19,7 @@ enum class ScanErrc {
   kNotAFile,
   kFileShrank,
   kFileChanged,
+  kDirectoryMoved,
 };
 
 const std::error_category& ScanCategory();

@@ -30,6 +30,23 @@ std::string SpecialKind(mode_t mode) {
   }
 }
 
+// Opens a directory as InputFile opens a file: with O_NOATIME, so that
+// listing it leaves its access time as it was, and without it where the
+// system refuses the flag (EPERM: anybody else's directory, to a user
+// without the privilege).
+int OpenDirectoryFlagged(int directory_fd, const std::string& name, int flags,
+                         std::error_code& error) {
+  flags |= O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  int fd = ::openat(directory_fd, name.c_str(), flags | O_NOATIME);
+  if (fd < 0 && errno == EPERM) {
+    fd = ::openat(directory_fd, name.c_str(), flags);
+  }
+  if (fd < 0) {
+    error = LastError();
+  }
+  return fd;
+}
+
 }  // namespace
 
 bool IsDirectory(const std::string& path) {
@@ -39,21 +56,16 @@ bool IsDirectory(const std::string& path) {
 }
 
 int OpenDirectoryPath(const std::string& path, std::error_code& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    error = LastError();
-  }
-  return fd;
+  return OpenDirectoryFlagged(AT_FDCWD, path, 0, error);
 }
 
 int OpenDirectoryAt(int directory_fd, const std::string& name, bool follow_links,
                     std::error_code& error) {
-  const int fd = ::openat(directory_fd, name.c_str(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow_links ? 0 : O_NOFOLLOW));
-  if (fd < 0) {
-    error = LastError();
-  }
-  return fd;
+  return OpenDirectoryFlagged(directory_fd, name, follow_links ? 0 : O_NOFOLLOW, error);
+}
+
+int OpenParentDirectory(int directory_fd, std::error_code& error) {
+  return OpenDirectoryFlagged(directory_fd, "..", O_NOFOLLOW, error);
 }
 
 std::error_code StatusAt(int directory_fd, const std::string& name, bool follow_links,

@@ -103,6 +103,27 @@ int OpenDirectoryAt(int directory_fd, const std::string& name, bool follow_links
   return fd;
 }
 
+int OpenParentDirectory(int directory_fd, std::error_code& error) {
+  int fd = -1;
+  error = Caught([&] {
+    // The system takes a final path ("\\?\C:\a\b") as written, without
+    // resolving "..": the parent is the path without its last name.
+    std::wstring path = FinalPathOf(directory_fd, "directory");
+    const std::size_t last = path.find_last_of(L'\\');
+    if (last == std::wstring::npos || last + 1 == path.size()) {
+      return std::make_error_code(std::errc::no_such_file_or_directory);  // a drive's root
+    }
+    path.erase(last);
+    if (path.ends_with(L':')) {
+      path += L'\\';  // "\\?\C:" is the drive, "\\?\C:\" its root folder
+    }
+    std::error_code opened;
+    fd = OpenDirectoryHandle(path, true, opened);
+    return opened;
+  });
+  return fd;
+}
+
 std::error_code StatusAt(int directory_fd, const std::string& name, bool follow_links,
                          EntryStatus& status) {
   return Caught([&] {

@@ -18,11 +18,15 @@ void WaitUntilReady(int fd, short events, const std::string& name) {
   }
 }
 
+// What a transfer that would block does: waits until it would not, or takes
+// it as the end.
+enum class WouldBlock { kWait, kEnd };
+
 // The one transfer loop: calls `once(done)` until `count` bytes have moved or
 // it returns 0, and returns the bytes moved.
 template <typename Once>
-std::size_t TransferAll(int fd, short events, std::size_t count, const std::string& name,
-                        Once once) {
+std::size_t TransferAll(int fd, short events, std::size_t count, const std::string& name, Once once,
+                        WouldBlock would_block = WouldBlock::kWait) {
   std::size_t done = 0;
   while (done < count) {
     const ssize_t moved = once(done);
@@ -31,6 +35,9 @@ std::size_t TransferAll(int fd, short events, std::size_t count, const std::stri
     } else if (moved == 0) {
       break;
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (would_block == WouldBlock::kEnd) {
+        break;
+      }
       WaitUntilReady(fd, events, name);
     } else if (errno != EINTR) {
       ThrowErrno(errno, name);
@@ -45,6 +52,13 @@ std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string
   return TransferAll(fd, POLLIN, buffer.size(), name, [&](std::size_t done) {
     return ::read(fd, buffer.data() + done, buffer.size() - done);
   });
+}
+
+std::size_t ReadAvailable(int fd, std::span<unsigned char> buffer, const std::string& name) {
+  return TransferAll(
+      fd, POLLIN, buffer.size(), name,
+      [&](std::size_t done) { return ::read(fd, buffer.data() + done, buffer.size() - done); },
+      WouldBlock::kEnd);
 }
 
 std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,

@@ -84,8 +84,9 @@ void InputFile::Open(int directory_fd, const std::string& name, bool follow_link
   RequireScannable(before.st_mode, path_);
 
   // O_NONBLOCK: should the name have become a FIFO meanwhile, opening it
-  // does not wait for a writer; the check below then refuses it. O_NOFOLLOW:
-  // nor does a link put in its place lead anywhere.
+  // does not wait for a writer; the check below then refuses it. It stays
+  // on: reading a pseudo-file then never waits (see Read). O_NOFOLLOW: nor
+  // does a link put in its place lead anywhere.
   const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (follow_links ? 0 : O_NOFOLLOW);
   // O_NOATIME: a scan leaves the access time, which an examiner may rely on,
   // as it was. The system allows it only to the file's owner or a privileged

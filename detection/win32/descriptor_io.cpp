@@ -85,6 +85,12 @@ std::size_t ReadFully(int fd, std::span<unsigned char> buffer, const std::string
   return ReadUntilFull(HandleOfDescriptor(fd, name), std::nullopt, buffer, name);
 }
 
+// Windows has no non-blocking files to read: every read gives what there is
+// or waits for it as ReadFully does.
+std::size_t ReadAvailable(int fd, std::span<unsigned char> buffer, const std::string& name) {
+  return ReadFully(fd, buffer, name);
+}
+
 std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,
                         const std::string& name) {
   return ReadUntilFull(HandleOfDescriptor(fd, name), offset, buffer, name);

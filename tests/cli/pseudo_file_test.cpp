@@ -1,5 +1,7 @@
 // Files whose stated size is not their content's: /proc and /sys.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -31,6 +33,20 @@ TEST(PseudoFiles, AreReadToTheirEnd) {
   EXPECT_EQ(sys.out, ExpectedLines(sys_file, content));
   EXPECT_EQ(sys.err, "");
   EXPECT_EQ(sys.status, FindingsOf(content).empty() ? 1 : 0);
+}
+
+// /proc/kmsg gives the kernel's messages as they come and, read blocking,
+// waits for the next one. Only a privileged user may open it.
+TEST(PseudoFiles, OneThatWouldWaitForMoreHasEnded) {
+  const int probe = ::open("/proc/kmsg", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (probe < 0) {
+    GTEST_SKIP() << "/proc/kmsg cannot be opened here";
+  }
+  ::close(probe);
+  const ScannerRun run = RunScanner({"-c", "/proc/kmsg"});
+  EXPECT_TRUE(run.out.starts_with("/proc/kmsg:")) << run.out;
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(run.status == 0 || run.status == 1) << run.status;
 }
 
 }  // namespace

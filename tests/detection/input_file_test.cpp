@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <system_error>
@@ -152,6 +153,30 @@ TEST(ReadFully, WaitsOnANonBlockingPipeAndReadsItToItsEnd) {
   ::close(fds[0]);
   EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got)),
             "FFDBFFDBFFDBFFDB");
+}
+
+// What a pseudo-file is read through: one that would wait for more (as
+// /proc/kmsg waits for the next kernel message) has ended.
+TEST(ReadAvailable, TakesANonBlockingPipeWithNothingMoreNowAsEnded) {
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  ASSERT_EQ(::fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
+  ASSERT_EQ(::write(fds[1], "FFDB", 4), 4);
+  // The writer stays open. Should the read wait after all, it gets more
+  // after a while, then the end, rather than hanging the test.
+  std::promise<void> read_returned;
+  std::thread writer([fd = fds[1], returned = read_returned.get_future()] {
+    if (returned.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {
+      (void)::write(fd, "LATE", 4);
+    }
+    ::close(fd);
+  });
+  std::array<unsigned char, 64> buffer{};
+  const std::size_t got = ReadAvailable(fds[0], buffer, "pipe");
+  read_returned.set_value();
+  writer.join();
+  ::close(fds[0]);
+  EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got)), "FFDB");
 }
 
 TEST(ReadFully, AFailedReadNamesTheInput) {
