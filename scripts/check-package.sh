@@ -170,7 +170,7 @@ step "The programs, run from the unpacked package"
 # must work with none at all.
 if output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
   timeout 30 "$tree/usr/bin/telltale" --version 2>&1); then
-  if [ "$output" = "Telltale $shown_version" ]; then
+  if [ "${output%%$'\n'*}" = "Telltale $shown_version" ]; then
     pass "telltale --version without a display: $output"
   else
     fail "telltale --version printed '$output', expected 'Telltale $shown_version'"
@@ -179,7 +179,7 @@ else
   fail "telltale --version without a display exited with status $?: $output"
 fi
 if output=$(timeout 30 "$tree/usr/bin/telltale-scan" --version 2>&1); then
-  if [ "$output" = "telltale-scan $shown_version" ]; then
+  if [ "${output%%$'\n'*}" = "telltale-scan $shown_version" ]; then
     pass "telltale-scan --version: $output"
   else
     fail "telltale-scan --version printed '$output', expected 'telltale-scan $shown_version'"
