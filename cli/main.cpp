@@ -34,7 +34,8 @@ int Run(int argc, char** argv) {
       std::cout << telltale::cli::HelpText() << std::flush;
       return std::cout ? telltale::cli::kExitFound : telltale::cli::kExitTrouble;
     case CommandLine::Action::kVersion:
-      std::cout << "telltale-scan " << telltale::kVersion << std::endl;
+      std::cout << "telltale-scan " << telltale::kVersion << '\n'
+                << telltale::kCopyrightLines << std::flush;
       return std::cout ? telltale::cli::kExitFound : telltale::cli::kExitTrouble;
     case CommandLine::Action::kWindowText:
       return telltale::cli::PrintWindowText(line.window_path);

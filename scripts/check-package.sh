@@ -29,9 +29,10 @@ done
 
 # What the package has to say of itself, from the project's own files.
 project_version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
-shown_version=$(sed -n 's/.*kVersion = "\([^"]*\)".*/\1/p' "$root/detection/version.h")
+shown_version=$(sed -n 's/^#define TELLTALE_VERSION_SHOWN "\([^"]*\)"$/\1/p' \
+  "$build/generated/detection/version.h")
 [ -n "$project_version" ] || die "no CPACK_PACKAGE_VERSION in $build/CPackConfig.cmake"
-[ -n "$shown_version" ] || die "no kVersion in detection/version.h"
+[ -n "$shown_version" ] || die "no TELLTALE_VERSION_SHOWN in $build/generated/detection/version.h"
 metainfo=usr/share/metainfo/org.example.telltale.metainfo.xml
 desktop=usr/share/applications/telltale.desktop
 icon_sizes=(16 22 24 32 48 64 128 256)
@@ -169,7 +170,7 @@ step "The programs, run from the unpacked package"
 # must work with none at all.
 if output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
   timeout 30 "$tree/usr/bin/telltale" --version 2>&1); then
-  if [ "$output" = "Telltale $shown_version" ]; then
+  if [ "${output%%$'\n'*}" = "Telltale $shown_version" ]; then
     pass "telltale --version without a display: $output"
   else
     fail "telltale --version printed '$output', expected 'Telltale $shown_version'"
@@ -178,7 +179,7 @@ else
   fail "telltale --version without a display exited with status $?: $output"
 fi
 if output=$(timeout 30 "$tree/usr/bin/telltale-scan" --version 2>&1); then
-  if [ "$output" = "telltale-scan $shown_version" ]; then
+  if [ "${output%%$'\n'*}" = "telltale-scan $shown_version" ]; then
     pass "telltale-scan --version: $output"
   else
     fail "telltale-scan --version printed '$output', expected 'telltale-scan $shown_version'"

@@ -3,8 +3,20 @@
 # Windows builds and their tests under Wine, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded differential
 # fuzz run. Installs what it needs first. Usage: scripts/test.sh
+#
+# scripts/test.sh --quick is the loop to run while working: the Debug build
+# of the dev preset (CMakePresets.json, in build-dev/) and its tests, without
+# installing anything, without Wine, lint, sanitizers or fuzzing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = --quick ]; then
+  cmake --preset dev
+  cmake --build --preset dev
+  ctest --preset dev -j "$(nproc)"
+  exit 0
+fi
+[ $# -eq 0 ] || { echo "usage: $0 [--quick]" >&2; exit 2; }
 
 bash scripts/install-deps.sh test
 

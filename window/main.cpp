@@ -19,7 +19,8 @@ int main(int argc, char* argv[]) {
       static_cast<void>(std::fputs(telltale::ArgumentsHelp(), stdout));
       return 0;
     case telltale::Arguments::Action::kVersion:
-      static_cast<void>(std::printf("Telltale %s\n", telltale::kVersion));
+      static_cast<void>(
+          std::printf("Telltale %s\n%s", telltale::kVersion, telltale::kCopyrightLines));
       return 0;
     case telltale::Arguments::Action::kRefuse:
       static_cast<void>(std::fprintf(stderr, "telltale: %s; usage: telltale [--help | FILE]\n",

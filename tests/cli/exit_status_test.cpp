@@ -70,7 +70,7 @@ TEST(ExitStatus, CommandLineMistakesAreTwoAndNameTheOptionAsTyped) {
 
 TEST(ExitStatus, VersionAndHelp) {
   const ScannerRun version = RunScanner({"--version"});
-  EXPECT_EQ(version.out, std::string("telltale-scan ") + kVersion + "\n");
+  EXPECT_EQ(version.out, std::string("telltale-scan ") + kVersion + "\n" + kCopyrightLines);
   EXPECT_EQ(version.status, 0);
   const ScannerRun help = RunScanner({"--help"});
   EXPECT_NE(help.out.find("Usage: telltale-scan [OPTIONS] PATH..."), std::string::npos);

@@ -19,7 +19,8 @@ expect("a display nobody answers" 2 "^telltale: no display: [^\n]+\n$"
 expect("unknown option" 2 "^telltale: unknown option '--bogus'; usage: [^\n]+\n$"
        ${TELLTALE} --bogus)
 expect("two files" 2 "^telltale: takes one file at most; usage: [^\n]+\n$" ${TELLTALE} a b)
-expect("version" 0 "^Telltale 1\\.00\n$" ${TELLTALE} --version)
+expect("version" 0 "^Telltale 1\\.00\nCopyright \\(C\\) [0-9]+ The Telltale authors\nLicensed under the Apache License, Version 2\\.0\\.\n$"
+       ${TELLTALE} --version)
 expect("help" 0 "^Usage: telltale \\[FILE\\]\n" ${TELLTALE} --help)
 expect("help-all" 0 "^Usage: telltale \\[FILE\\]\n" ${TELLTALE} --help-all)
 # Only the program's own options: none of the windowing library's.

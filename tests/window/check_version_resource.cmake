@@ -1,12 +1,12 @@
 # Compiles the Windows resource script, reads the result back and checks the
 # version record and the names of the icon and the logo:
-#   cmake -DWINDRES=... -DRC=... -DWORK=... -P this file
+#   cmake -DWINDRES=... -DRC=... -DGENERATED=... -DWORK=... -P this file
 get_filename_component(rc_dir ${RC} DIRECTORY)
 set(res ${WORK}/telltale_version.res)
 # windres needs a C preprocessor; the host's serves, as the script includes
 # no Windows headers.
 execute_process(
-  COMMAND ${WINDRES} --preprocessor=cpp -I ${rc_dir} -i ${RC} -O res -o ${res}
+  COMMAND ${WINDRES} --preprocessor=cpp -I ${rc_dir} -I ${GENERATED} -i ${RC} -O res -o ${res}
   RESULT_VARIABLE compiled)
 if(NOT compiled EQUAL 0)
   message(FATAL_ERROR "windres could not compile ${RC}")

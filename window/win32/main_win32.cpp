@@ -52,7 +52,10 @@ int Run(HINSTANCE instance, int show_command) {
                   MB_OK | MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kVersion:
-      MessageBoxW(nullptr, (L"Telltale " + telltale::WideForDisplay(telltale::kVersion)).c_str(),
+      MessageBoxW(nullptr,
+                  telltale::WideForDisplay(std::string("Telltale ") + telltale::kVersion + "\n" +
+                                           telltale::kCopyrightLines)
+                      .c_str(),
                   L"Telltale", MB_OK | MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kRefuse:
