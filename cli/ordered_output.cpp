@@ -8,8 +8,11 @@ OrderedOutput::OrderedOutput(Console& console, std::size_t held_limit)
     : console_(console), held_limit_(held_limit) {}
 
 void OrderedOutput::Write(std::size_t input, Stream stream, std::string_view text) {
-  std::unique_lock lock(mutex_);
-  if (input == current_) {
+  std::unique_lock lock(turns_.mutex());
+  if (turns_.stopped()) {
+    return;  // standard output failed: nothing more is printed
+  }
+  if (turns_.IsTurnOf(input)) {
     PrintLocked(stream, text);
     return;
   }
@@ -24,11 +27,13 @@ void OrderedOutput::Write(std::size_t input, Stream stream, std::string_view tex
 }
 
 void OrderedOutput::Finish(std::size_t input) {
-  std::unique_lock lock(mutex_);
-  if (input == current_) {
-    ++current_;
+  std::unique_lock lock(turns_.mutex());
+  if (turns_.stopped()) {
+    return;
+  }
+  if (turns_.IsTurnOf(input)) {
+    turns_.Next();
     AdvanceLocked();
-    changed_.notify_all();
     return;
   }
   HeldFor(input).finished = true;
@@ -44,20 +49,19 @@ OrderedOutput::Held& OrderedOutput::HeldFor(std::size_t input) {
 }
 
 void OrderedOutput::WaitForRoom(std::unique_lock<std::mutex>& lock, std::size_t input) {
-  changed_.wait(
-      lock, [&] { return input <= current_ || held_bytes_ <= held_limit_ || console_.failed(); });
+  turns_.WaitForTurnOr(lock, input, [&] { return held_bytes_ <= held_limit_; });
 }
 
 void OrderedOutput::PrintLocked(Stream stream, std::string_view text) {
   const bool failed_before = console_.failed();
   console_.Write(stream, text);
   if (!failed_before && console_.failed()) {
-    changed_.notify_all();  // nothing more will be printed: let every job go
+    turns_.Stop();  // nothing more will be printed: let every job go
   }
 }
 
 void OrderedOutput::AdvanceLocked() {
-  for (auto it = held_.find(current_); it != held_.end(); it = held_.find(current_)) {
+  for (auto it = held_.find(turns_.turn()); it != held_.end(); it = held_.find(turns_.turn())) {
     for (const Part& part : it->second.parts) {
       PrintLocked(part.stream, part.text);
       held_bytes_ -= part.text.size();
@@ -66,9 +70,10 @@ void OrderedOutput::AdvanceLocked() {
     const bool finished = it->second.finished;
     held_.erase(it);
     if (!finished) {
-      return;  // its job now prints directly
+      turns_.Changed();  // its job now prints directly, and room was made
+      return;
     }
-    ++current_;
+    turns_.Next();
   }
 }
 

@@ -1,7 +1,6 @@
 // Output of inputs scanned at the same time, printed as if one at a time.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <map>
 #include <mutex>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "detection/turn_order.h"
 
 namespace telltale::cli {
 
@@ -43,9 +43,8 @@ class OrderedOutput {
 
   Console& console_;
   const std::size_t held_limit_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::size_t current_ = 0;  // the input whose output is printed as it comes
+  // The input whose turn it is has its output printed as it comes.
+  TurnOrder turns_;
   std::map<std::size_t, Held> held_;
   std::size_t held_bytes_ = 0;  // text held, plus a charge per held input
 };
