@@ -24,9 +24,9 @@
 #include "cli/ordered_output.h"
 #include "cli/path_list.h"
 #include "cli/progress_line.h"
-#include "cli/quoted_name.h"
 #include "cli/run_records.h"
 #include "cli/sha256.h"
+#include "detection/quoted_name.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {

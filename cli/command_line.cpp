@@ -9,7 +9,7 @@
 #include <string_view>
 #include <thread>
 
-#include "cli/quoted_name.h"
+#include "detection/quoted_name.h"
 
 namespace telltale::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "cli/directory_entries.h"
-#include "cli/quoted_name.h"
+#include "detection/quoted_name.h"
 #include "detection/scan_error.h"
 
 namespace telltale::cli {

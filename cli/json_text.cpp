@@ -4,49 +4,14 @@
 #include <charconv>
 #include <cstddef>
 
+#include "detection/quoted_name.h"
+
 namespace telltale::cli {
 namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
-
 }  // namespace
-
-std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
-  const unsigned char lead = at(0);
-  if (lead < 0x80) {
-    return 1;
-  }
-  std::size_t length = 0;
-  // The range the second byte must lie in: narrower after some leads, which
-  // rules out overlong forms, surrogates and code points past U+10FFFF.
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  if (bytes.size() - i < length || at(1) < low || at(1) > high) {
-    return 0;
-  }
-  for (std::size_t k = 2; k < length; ++k) {
-    if (!IsContinuation(at(k))) {
-      return 0;
-    }
-  }
-  return length;
-}
 
 bool IsValidUtf8(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {

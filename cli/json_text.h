@@ -11,10 +11,6 @@
 
 namespace telltale::cli {
 
-// The length of the well-formed UTF-8 sequence that starts at `bytes[i]`,
-// or 0 when none does (no overlong forms, no surrogates).
-std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i);
-
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

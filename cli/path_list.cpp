@@ -7,8 +7,8 @@
 #include <system_error>
 
 #include "cli/list_file.h"
-#include "cli/quoted_name.h"
 #include "detection/descriptor_io.h"
+#include "detection/quoted_name.h"
 
 namespace telltale::cli {
 namespace {

@@ -1,7 +1,7 @@
 #include "cli/report_lines.h"
 
 #include "cli/json_text.h"
-#include "cli/quoted_name.h"
+#include "detection/quoted_name.h"
 
 namespace telltale::cli {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "cli/console.h"
 #include "cli/exit_status.h"
-#include "cli/quoted_name.h"
+#include "detection/quoted_name.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {

@@ -6,6 +6,7 @@
 #include "detection/input_file.h"       // IWYU pragma: export
 #include "detection/last_text_sink.h"   // IWYU pragma: export
 #include "detection/marker_search.h"    // IWYU pragma: export
+#include "detection/quoted_name.h"      // IWYU pragma: export
 #include "detection/reports.h"          // IWYU pragma: export
 #include "detection/results_sink.h"     // IWYU pragma: export
 #include "detection/run_scan.h"         // IWYU pragma: export

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "detection/quoted_name.h"
+
 namespace telltale {
 namespace {
 
@@ -24,7 +26,9 @@ Arguments ParseArguments(int argc, const char* const argv[]) {
       } else if (argument == "-v" || argument == "--version") {
         arguments.action = Arguments::Action::kVersion;
       } else {
-        return Refuse("unknown option '" + std::string(argument) + "'");
+        // Quoted as a shell reads it back: an escape sequence in it must not
+        // reach the terminal.
+        return Refuse("unknown option " + QuotedWord(argument));
       }
     } else if (arguments.file) {
       return Refuse("takes one file at most");

@@ -1,5 +1,6 @@
 #include "window/form1.h"
 
+#include <QAbstractScrollArea>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -15,9 +16,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRect>
-#include <QUrl>
 #include <algorithm>
 #include <cstddef>
+#include <filesystem>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -25,6 +26,7 @@
 
 #include "window/background_run.h"
 #include "window/busy_cursor.h"
+#include "window/dropped_file.h"
 #include "window/failure_box.h"
 #include "window/form1_layout.h"
 #include "window/input_blocker.h"
@@ -112,6 +114,12 @@ QWidget* MakeControl(QWidget& parent, const form1::ControlEntry& entry) {
       control = MakePicture(parent);
       break;
   }
+  // A file dropped anywhere on the window, a text box included, is the
+  // window's to take: the boxes would insert the dropped URL as text.
+  control->setAcceptDrops(false);
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(control)) {
+    area->viewport()->setAcceptDrops(false);
+  }
   control->setObjectName(FromTable(entry.name));
   control->setGeometry(PixelRect(entry.bounds));
   control->setAccessibleName(FromTable(entry.spoken));
@@ -121,17 +129,22 @@ QWidget* MakeControl(QWidget& parent, const form1::ControlEntry& entry) {
   return control;
 }
 
-// The one local file a drag carries, or nothing: several files, a folder and
-// anything that is not a local file are not taken.
-std::optional<QString> DraggedFile(const QMimeData* data) {
-  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+// The one local file a drag carries, its name's bytes exactly as the system
+// knows them, or nothing: several files, a folder and anything that is not a
+// local file are not taken. The URI list is read as bytes: QUrl decodes a
+// path to text, where a name that is not UTF-8 loses its bytes.
+std::optional<std::string> DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) {
     return std::nullopt;
   }
-  const QUrl url = data->urls().front();
-  if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) {
+  const QByteArray uri_list = data->data(QStringLiteral("text/uri-list"));
+  std::optional<std::string> file =
+      LocalFileOfUriList(std::string_view(uri_list.constData(), uri_list.size()));
+  std::error_code error;
+  if (!file || std::filesystem::is_directory(*file, error)) {
     return std::nullopt;
   }
-  return url.toLocalFile();
+  return file;
 }
 
 }  // namespace
@@ -251,14 +264,14 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void Form1::dropEvent(QDropEvent* event) {
-  const std::optional<QString> file = DraggedFile(event->mimeData());
+  const std::optional<std::string> file = DraggedFile(event->mimeData());
   if (run_ || !file) {
     event->ignore();
     return;
   }
   event->setDropAction(Qt::CopyAction);
   event->accept();
-  StartRun(QFile::encodeName(*file).toStdString());
+  StartRun(*file);
 }
 
 void Form1::OnRunFinished() {

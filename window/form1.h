@@ -55,9 +55,10 @@ class Form1 : public QWidget {
   // Closing the window during a Run stops the Run and waits for it: it ends
   // before its next read.
   void closeEvent(QCloseEvent* event) override;
-  // One local file dragged onto the window is taken with the copy cursor and
-  // scanned when dropped; anything else is refused, as is any drop during a
-  // Run.
+  // One local file dragged onto the window, anywhere on it, its text boxes
+  // included, is taken with the copy cursor and scanned when dropped, under
+  // its name's bytes as the URI list gives them; anything else is refused, as
+  // is any drop during a Run. No drop edits a box.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;

@@ -16,6 +16,11 @@ std::optional<QString> ShowOpenDialog(QWidget& parent, const QString& folder) {
   dialog.setObjectName(QStringLiteral("cdlTest"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
+  // Nor does it change any. Qt's own dialog renames and deletes files from
+  // its context menu and its Delete key, and makes folders from that menu and
+  // its New Folder button; read-only, it offers none of these, and its file
+  // system model takes no edited name and no files dragged onto a folder.
+  dialog.setOption(QFileDialog::ReadOnly);
   if (dialog.exec() != QDialog::Accepted) {
     return std::nullopt;
   }

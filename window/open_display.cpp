@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -41,13 +42,18 @@ void OnMessage(QtMsgType type, const QMessageLogContext& context, const QString&
 
 }  // namespace
 
-std::unique_ptr<QApplication> OpenDisplay(int& argc, char** argv) {
+std::unique_ptr<QApplication> OpenDisplay(int argc, char** argv) {
+  // The application keeps these for its lifetime, by reference.
+  static char program_name[] = "telltale";
+  static int qt_argc = 1;
+  static std::array<char*, 2> qt_argv{argc > 0 && argv[0] != nullptr ? argv[0] : program_name,
+                                      nullptr};
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
     EndForNoDisplay(QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set"));
   }
   g_previous = qInstallMessageHandler(OnMessage);
-  auto application = std::make_unique<QApplication>(argc, argv);
+  auto application = std::make_unique<QApplication>(qt_argc, qt_argv.data());
   qInstallMessageHandler(g_previous);
   return application;
 }

@@ -10,6 +10,12 @@ namespace telltale {
 // display to be had, the program ends with status 2 and one line on standard
 // error, "telltale: no display: REASON", instead of the windowing library's
 // abort.
-std::unique_ptr<QApplication> OpenDisplay(int& argc, char** argv);
+//
+// `argv` is the program's whole command line, but the windowing library is
+// given its first word only, the program's name: no other word, a file name
+// included, is read as one of its options (-stylesheet, -reverse, -platform
+// and the like). Its settings come from the environment (QT_QPA_PLATFORM and
+// the like) alone. Once only in a process.
+std::unique_ptr<QApplication> OpenDisplay(int argc, char** argv);
 
 }  // namespace telltale

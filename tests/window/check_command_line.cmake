@@ -18,6 +18,12 @@ expect("a display nobody answers" 2 "^telltale: no display: [^\n]+\n$"
        env DISPLAY=:987 ${TELLTALE})
 expect("unknown option" 2 "^telltale: unknown option '--bogus'; usage: [^\n]+\n$"
        ${TELLTALE} --bogus)
+# A word with an escape sequence is quoted as a shell reads it back, never
+# printed raw, where the terminal would act on it.
+string(ASCII 27 escape)
+expect("unknown option with an escape sequence" 2
+       "^telltale: unknown option '-'\\$'\\\\033''\\[31mX'; usage: [^\n]+\n$"
+       ${TELLTALE} "-${escape}[31mX")
 expect("two files" 2 "^telltale: takes one file at most; usage: [^\n]+\n$" ${TELLTALE} a b)
 expect("version" 0 "^Telltale 1\\.00\nCopyright \\(C\\) [0-9]+ The Telltale authors\nLicensed under the Apache License, Version 2\\.0\\.\n$"
        ${TELLTALE} --version)

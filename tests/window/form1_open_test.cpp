@@ -1,18 +1,27 @@
-// The other ways a file reaches a Run: dropped on the window, or named on the
-// command line as "Open With" does; where the Open dialog starts; and a long
-// path in the results box.
+// The other ways a file reaches a Run: dropped on the window (anywhere on it,
+// under the name's bytes), or named on the command line as "Open With" does; where the Open dialog
+// starts; and a long path in the results box.
+#include <QAbstractScrollArea>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QUrl>
+#include <QWindow>
 #include <array>
+#include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "form1_harness.h"
 #include "window/arguments.h"
+#include "window/dropped_file.h"
 
 namespace telltale::testing {
 namespace {
@@ -35,6 +44,58 @@ std::pair<bool, Qt::DropAction> Drag(Form1& form, const QList<QUrl>& urls, bool 
                    Qt::NoModifier);
   QCoreApplication::sendEvent(&form, &event);
   return {event.isAccepted(), event.dropAction()};
+}
+
+// Mime data as the platform hands over a drop from another program: the URI
+// list's bytes exactly as that program wrote them. (QMimeData::setData would
+// make URLs of them, and back.)
+class ForeignMimeData : public QMimeData {
+ public:
+  explicit ForeignMimeData(QByteArray uri_list) : uri_list_(std::move(uri_list)) {}
+
+  [[nodiscard]] QStringList formats() const override { return {QStringLiteral("text/uri-list")}; }
+  [[nodiscard]] bool hasFormat(const QString& type) const override {
+    return type == QStringLiteral("text/uri-list");
+  }
+
+ protected:
+  [[nodiscard]] QVariant retrieveData(const QString& type, QMetaType /*unused*/) const override {
+    return hasFormat(type) ? QVariant(uri_list_) : QVariant();
+  }
+
+ private:
+  QByteArray uri_list_;
+};
+
+// Drags `data` over `target`, a control of the window or the window itself,
+// and drops it there if taken, the way the platform delivers a drag: to the
+// window's system window, which hands it to the widget under the cursor that
+// takes drops. Returns whether the drop was taken.
+bool DropOn(Form1& form, QWidget& target, const QMimeData& data) {
+  QWindow* window = form.windowHandle();
+  if (window == nullptr) {
+    qFatal("the window is not shown");
+  }
+  const QPoint at = target.mapTo(&form, target.rect().center());
+  const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+  QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &enter);
+  QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &move);
+  if (!enter.isAccepted() || !move.isAccepted()) {
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(window, &leave);
+    return false;
+  }
+  QDropEvent drop(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &drop);
+  return drop.isAccepted();
+}
+
+// What the text boxes show.
+QStringList BoxTexts(const Form1Harness& h) {
+  return {h.Line("Text1")->text(), h.Line("Text2")->text(), h.Line("Text3")->text(),
+          h.Results()->toPlainText()};
 }
 
 }  // namespace
@@ -61,6 +122,126 @@ class Form1OpenTest : public QObject {
     QCOMPARE(h.dialogs_shown, 0);
   }
 
+  // A file manager percent-encodes a name's bytes in the URI it drops; a
+  // name that is not UTF-8 must reach the Run as those bytes, not as text.
+  void aDroppedNameThatIsNotUtf8IsRunWithItsBytes() {
+    Form1Harness h;
+    QVERIFY(h.ShowActive());
+    const QByteArray directory = QFile::encodeName(h.directory.path());
+    const std::string name = (directory + "/caf\xE9.bin").toStdString();
+    QVERIFY(std::ofstream(name, std::ios::binary) << "xxCDN");
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const auto remove = qScopeGuard([&] { std::filesystem::remove(name); });
+    const QString found =
+        QStringLiteral("\nSteganography found at marker position 3\nHiderman program detected!");
+
+    QMimeData encoded;
+    encoded.setUrls(
+        {QUrl::fromEncoded(QUrl::fromLocalFile(h.directory.path()).toEncoded() + "/caf%E9.bin")});
+    QVERIFY(DropOn(h.form, h.form, encoded));
+    QVERIFY(h.WaitForRuns(1));
+    QVERIFY(h.failures.empty());
+    QCOMPARE(h.Results()->toPlainText(), found);
+
+    // A list that is not well-formed, with the byte as it is, names it too.
+    const ForeignMimeData raw("file://" + directory + "/caf\xE9.bin\r\n");
+    h.Results()->clear();
+    QVERIFY(DropOn(h.form, h.form, raw));
+    QVERIFY(h.WaitForRuns(2));
+    QVERIFY(h.failures.empty());
+    QCOMPARE(h.Results()->toPlainText(), found);
+  }
+
+  void theUriListIsReadAsBytes_data() {
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<bool>("names_a_file");
+    QTest::addColumn<QByteArray>("file");
+    const auto names = [](const char* row, const QByteArray& list, const QByteArray& file) {
+      QTest::newRow(row) << list << true << file;
+    };
+    const auto refused = [](const char* row, const QByteArray& list) {
+      QTest::newRow(row) << list << false << QByteArray();
+    };
+    names("percent-encoded byte", "file:///tmp/caf%E9.bin\r\n", "/tmp/caf\xE9.bin");
+    names("raw byte", "file:///tmp/caf\xE9.bin", "/tmp/caf\xE9.bin");
+    names("UTF-8", "file:///tmp/caf%C3%A9%20%25.bin", "/tmp/caf\xC3\xA9 %.bin");
+    names("lone percent signs", "file:///tmp/100%.bin%zz%4", "/tmp/100%.bin%zz%4");
+    names("raw space, blanks around", "  file:///tmp/a b.bin \t\n", "/tmp/a b.bin");
+    names("localhost", "FILE://LocalHost/tmp/a.bin", "/tmp/a.bin");
+    names("no authority", "file:/tmp/a.bin", "/tmp/a.bin");
+    names("NUL-terminated", QByteArray("file:///tmp/a.bin\r\n", 19) + '\0', "/tmp/a.bin");
+    names("comments and empty lines", "# dragged\r\n\r\nfile:///tmp/a.bin\r\n\r\n", "/tmp/a.bin");
+    refused("empty", "");
+    refused("only a comment", "# file:///tmp/a.bin\r\n");
+    refused("two files", "file:///tmp/a.bin\r\nfile:///tmp/b.bin\r\n");
+    refused("another host", "file://server/tmp/a.bin");
+    refused("another scheme", "https://example.org/a.jpg");
+    refused("no scheme", "/tmp/a.bin");
+    refused("relative", "file:tmp/a.bin");
+    refused("no path", "file://localhost");
+    refused("NUL byte", "file:///tmp/a%00b.bin");
+    refused("query", "file:///tmp/a.bin?x");
+    refused("fragment", "file:///tmp/a.bin#x");
+  }
+
+  void theUriListIsReadAsBytes() {
+    QFETCH(QByteArray, list);
+    QFETCH(bool, names_a_file);
+    QFETCH(QByteArray, file);
+    const std::optional<std::string> named =
+        LocalFileOfUriList(std::string_view(list.constData(), list.size()));
+    QCOMPARE(named.has_value(), names_a_file);
+    if (named) {
+      QCOMPARE(QByteArray::fromStdString(*named), file);
+    }
+  }
+
+  // A file dropped on a text box is the window's: it starts a Run, and no
+  // box shows anything but what the Run writes.
+  void aFileDroppedOnAnyBoxIsRunAndEditsNoBox_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("results") << "txtResults";
+    QTest::newRow("banner") << "Text1";
+    QTest::newRow("credit") << "Text2";
+    QTest::newRow("logo notice") << "Text3";
+  }
+
+  void aFileDroppedOnAnyBoxIsRunAndEditsNoBox() {
+    QFETCH(QString, name);
+    Form1Harness h;
+    QVERIFY(h.ShowActive());
+    const QStringList before = BoxTexts(h);
+    const QString file = h.WriteFile("other.bin", QByteArray::fromHex("00FFDB"));
+    // As a file manager offers it: as a URL, and as text for text boxes.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file)});
+    data.setText(QUrl::fromLocalFile(file).toString());
+    auto* box = h.form.findChild<QWidget*>(name);
+    QVERIFY(box != nullptr);
+
+    QVERIFY(DropOn(h.form, *box, data));
+    // Started at once, or already over.
+    QVERIFY(!h.Run()->isEnabled() || !h.finished.isEmpty());
+    QVERIFY(h.WaitForRuns(1));
+    QVERIFY(h.failures.empty());
+    QStringList expected = before;
+    expected.back() =
+        QStringLiteral("\nSteganography found at marker position 2\nJPHide program detected!");
+    QCOMPARE(BoxTexts(h), expected);
+
+    // Not even a drop sent to the box itself edits it.
+    for (QWidget* receiver : {box, box->focusProxy() != nullptr ? box->focusProxy() : box,
+                              qobject_cast<QAbstractScrollArea*>(box) != nullptr
+                                  ? qobject_cast<QAbstractScrollArea*>(box)->viewport()
+                                  : box}) {
+      QDropEvent drop(QPointF(receiver->rect().center()), Qt::CopyAction | Qt::MoveAction, &data,
+                      Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(receiver, &drop);
+    }
+    QCOMPARE(BoxTexts(h), expected);
+    QCOMPARE(h.dialogs_shown, 0);
+  }
+
   void noDropIsTakenDuringARun() {
     Form1Harness h;
     const QString big = h.WriteSparseFile("big.img", qint64{64} << 30);
@@ -79,6 +260,8 @@ class Form1OpenTest : public QObject {
     const std::string name = "caf\xE9 photo.jpg";
     const std::string path = QFile::encodeName(h.directory.path()).toStdString() + "/" + name;
     QVERIFY(std::ofstream(path, std::ios::binary) << "xxCDN");
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const auto remove = qScopeGuard([&] { std::filesystem::remove(path); });
     const std::array<const char*, 2> argv = {"telltale", path.c_str()};
     const Arguments arguments = ParseArguments(2, argv.data());
     QCOMPARE(arguments.action, Arguments::Action::kOpen);

@@ -4,12 +4,18 @@
 // xvfb-run on the xcb platform.
 #include <xcb/xcb.h>
 
+#include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +113,92 @@ class OpenDialogEndToEndTest : public QObject {
     QVERIFY(form.findChild<QPushButton*>("cmdTest")->isEnabled());
   }
 
+  // The program writes no file, and its Open dialog changes none: its
+  // context menu's Rename, Delete and New Folder are disabled, and so is the
+  // New Folder button; no name can be edited, and the Delete key removes
+  // nothing, even were its confirmation answered Yes.
+  void theDialogChangesNoFile() {
+    QTemporaryDir directory;
+    const QString evidence = directory.filePath(QStringLiteral("evidence.jpg"));
+    {
+      QFile file(evidence);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(QByteArray::fromHex("FFD8FFDB"));
+    }
+    Form1 form(ShowOpenDialog, [](QWidget&, const RunFailure&) { QFAIL("no Run expected"); });
+    QVERIFY(ShowAndActivate(form));
+
+    bool checked = false;
+    WhenDialogShows([&](QFileDialog& dialog) {
+      const auto close = qScopeGuard([&] { dialog.reject(); });
+      QVERIFY(dialog.testOption(QFileDialog::ReadOnly));
+      auto* model = dialog.findChild<QFileSystemModel*>();
+      if (model == nullptr) {
+        QFAIL("Qt's own dialog expected");
+      }
+      QVERIFY(model->isReadOnly());
+      auto* new_folder = dialog.findChild<QWidget*>(QStringLiteral("newFolderButton"));
+      QVERIFY(new_folder != nullptr && !new_folder->isEnabled());
+
+      // The file selected in the view the dialog shows, list or details.
+      dialog.setDirectory(directory.path());
+      QAbstractItemView* list = nullptr;
+      for (auto* view : dialog.findChildren<QAbstractItemView*>()) {
+        if (view->isVisible() && view->model() == model &&
+            (view->objectName() == "listView" || view->objectName() == "treeView")) {
+          list = view;
+        }
+      }
+      if (list == nullptr) {
+        QFAIL("no view of the files shown");
+      }
+      QTRY_VERIFY(model->index(evidence).isValid());
+      const QModelIndex index = model->index(evidence);
+      QVERIFY(!model->flags(index).testFlag(Qt::ItemIsEditable));
+      const auto select = [&] {
+        list->setFocus();
+        list->setCurrentIndex(index);
+        list->selectionModel()->select(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        return list->selectionModel()->selectedRows() == QModelIndexList{index};
+      };
+
+      // Right-click on the file: of its menu, only Show Hidden Files works.
+      QVERIFY(select());
+      QStringList enabled;
+      auto* poll = new QTimer(list);
+      connect(poll, &QTimer::timeout, list, [&enabled, poll] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+          return;
+        }
+        poll->deleteLater();
+        for (const QAction* action : menu->actions()) {
+          if (action->isEnabled() && !action->isSeparator()) {
+            enabled.append(action->objectName());
+          }
+        }
+        menu->close();
+      });
+      poll->start(50);
+      emit list->customContextMenuRequested(list->visualRect(index).center());
+      QCOMPARE(enabled, QStringList{QStringLiteral("qt_show_hidden_action")});
+
+      // The Delete key on the file.
+      QVERIFY(select());
+      AnswerYesToConfirmations();
+      QTest::keyClick(list, Qt::Key_Delete);
+      QTest::qWait(200);
+      checked = true;
+    });
+    QTest::keyClick(&form, Qt::Key_R, Qt::AltModifier);
+    QTRY_VERIFY(checked);
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(
+        QDir(directory.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("evidence.jpg")});
+  }
+
   // Last: closing the last window may end the application.
   void closeButtonEndsALongRunAtOnce() {
     QTemporaryDir directory;
@@ -169,6 +261,20 @@ class OpenDialogEndToEndTest : public QObject {
     form.show();
     form.activateWindow();
     return QTest::qWaitForWindowActive(&form);
+  }
+
+  // Answers Yes to every message box that asks for a while: the dialog's
+  // confirmation of a delete, should it ask for one.
+  void AnswerYesToConfirmations() {
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box != nullptr && box->button(QMessageBox::Yes) != nullptr) {
+        box->button(QMessageBox::Yes)->click();
+      }
+    });
+    QTimer::singleShot(5'000, poll, &QObject::deleteLater);
+    poll->start(50);
   }
 
   // The dialog runs its own event loop, so it is driven from a timer that

@@ -1,12 +1,12 @@
-#include "cli/quoted_name.h"
+#include "detection/quoted_name.h"
 
 #include <algorithm>
 #include <cstddef>
 
-#include "cli/json_text.h"
-
-namespace telltale::cli {
+namespace telltale {
 namespace {
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
 
 // A character is one well-formed UTF-8 sequence, or one byte outside any.
 bool IsControl(std::string_view character) {
@@ -96,10 +96,45 @@ std::string Quote(std::string_view text) {
 
 }  // namespace
 
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
+  const unsigned char lead = at(0);
+  if (lead < 0x80) {
+    return 1;
+  }
+  std::size_t length = 0;
+  // The range the second byte must lie in: narrower after some leads, which
+  // rules out overlong forms, surrogates and code points past U+10FFFF.
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (bytes.size() - i < length || at(1) < low || at(1) > high) {
+    return 0;
+  }
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!IsContinuation(at(k))) {
+      return 0;
+    }
+  }
+  return length;
+}
+
 std::string QuotedName(std::string_view name) {
   return CanShowAsItIs(name) ? std::string(name) : Quote(name);
 }
 
 std::string QuotedWord(std::string_view word) { return Quote(word); }
 
-}  // namespace telltale::cli
+}  // namespace telltale

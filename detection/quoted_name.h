@@ -1,12 +1,18 @@
 // Names made safe to show on a terminal. File names and words of the command
 // line are bytes from outside: printed raw, an escape sequence in one could
-// move the cursor and rewrite lines printed before it.
+// move the cursor and rewrite lines printed before it. Used by telltale-scan
+// and by the window program's command line.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace telltale::cli {
+namespace telltale {
+
+// The length of the well-formed UTF-8 sequence that starts at `bytes[i]`,
+// or 0 when none does (no overlong forms, no surrogates).
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i);
 
 // `name` as it is when it can be shown as it is: not empty, well-formed
 // UTF-8 without control characters (C0, DEL and C1) and without a single
@@ -23,4 +29,4 @@ std::string QuotedName(std::string_view name);
 // apart from the message around it: '--bogus', $'\001'.
 std::string QuotedWord(std::string_view word);
 
-}  // namespace telltale::cli
+}  // namespace telltale
