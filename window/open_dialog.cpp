@@ -20,6 +20,10 @@ std::optional<QString> ShowOpenDialog(QWidget& parent, const QString& folder) {
   // its context menu and its Delete key, and makes folders from that menu and
   // its New Folder button; read-only, it offers none of these, and its file
   // system model takes no edited name and no files dragged onto a folder.
+  // A desktop's own dialog, which Qt would otherwise show through the
+  // platform theme, ignores the option and has Rename and Delete of its own:
+  // Qt's dialog is used everywhere, so that no choice of file can change one.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::ReadOnly);
   if (dialog.exec() != QDialog::Accepted) {
     return std::nullopt;

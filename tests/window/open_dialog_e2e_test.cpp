@@ -35,9 +35,8 @@ class OpenDialogEndToEndTest : public QObject {
   Q_OBJECT
 
  public:
-  // A desktop's own dialog (GTK, portal) could not be driven from here; the
-  // program asks for the native one and gets Qt's where there is none. The
-  // user's home and every XDG folder are an empty folder of the test's: the
+  // The program always shows Qt's own dialog; a desktop's (GTK, portal)
+  // could not be driven from here in any case. The user's home and every XDG folder are an empty folder of the test's: the
   // program must leave it empty.
   static void initMain() {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
@@ -132,6 +131,8 @@ class OpenDialogEndToEndTest : public QObject {
     WhenDialogShows([&](QFileDialog& dialog) {
       const auto close = qScopeGuard([&] { dialog.reject(); });
       QVERIFY(dialog.testOption(QFileDialog::ReadOnly));
+      // A desktop's own dialog would ignore ReadOnly.
+      QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
       auto* model = dialog.findChild<QFileSystemModel*>();
       if (model == nullptr) {
         QFAIL("Qt's own dialog expected");
