@@ -13,7 +13,7 @@
 namespace telltale::cli {
 namespace {
 
-// Small enough that a list fed slowly through a pipe starts the scan soon.
+// The most one read of the list takes.
 constexpr std::size_t kListBlockBytes = 4096;
 
 }  // namespace
@@ -62,14 +62,16 @@ std::optional<std::string> PathList::Next() {
     std::array<unsigned char, kListBlockBytes> block{};
     std::size_t got = 0;
     try {
-      got = ReadFully(fd_, block, name_);
+      // What the list has now: a name written to a pipe is scanned while
+      // its writer is still at work on the next one.
+      got = ReadSome(fd_, block, name_);
     } catch (const std::system_error&) {
       ended_ = true;
       buffer_.clear();
       throw;
     }
     buffer_.append(reinterpret_cast<const char*>(block.data()), got);
-    ended_ = got < block.size();
+    ended_ = got == 0;
   }
 }
 

@@ -18,6 +18,23 @@ void WaitUntilReady(int fd, short events, const std::string& name) {
   }
 }
 
+// Calls `once()` until it moves something or returns 0, and returns what it
+// returned: a signal or a descriptor not ready is no failure.
+template <typename Once>
+std::size_t TransferOnce(int fd, short events, const std::string& name, Once once) {
+  for (;;) {
+    const ssize_t moved = once();
+    if (moved >= 0) {
+      return static_cast<std::size_t>(moved);
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      WaitUntilReady(fd, events, name);
+    } else if (errno != EINTR) {
+      ThrowErrno(errno, name);
+    }
+  }
+}
+
 // The one transfer loop: calls `once(done)` until `count` bytes have moved or
 // it returns 0, and returns the bytes moved.
 template <typename Once>
@@ -25,16 +42,11 @@ std::size_t TransferAll(int fd, short events, std::size_t count, const std::stri
                         Once once) {
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t moved = once(done);
-    if (moved > 0) {
-      done += static_cast<std::size_t>(moved);
-    } else if (moved == 0) {
+    const std::size_t moved = TransferOnce(fd, events, name, [&] { return once(done); });
+    if (moved == 0) {
       break;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      WaitUntilReady(fd, events, name);
-    } else if (errno != EINTR) {
-      ThrowErrno(errno, name);
     }
+    done += moved;
   }
   return done;
 }
@@ -53,6 +65,10 @@ std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> b
     return ::pread(fd, buffer.data() + done, buffer.size() - done,
                    static_cast<off_t>(offset + done));
   });
+}
+
+std::size_t ReadSome(int fd, std::span<unsigned char> buffer, const std::string& name) {
+  return TransferOnce(fd, POLLIN, name, [&] { return ::read(fd, buffer.data(), buffer.size()); });
 }
 
 void WriteFully(int fd, std::string_view text, const std::string& name) {

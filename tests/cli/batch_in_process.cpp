@@ -1,8 +1,12 @@
 #include "batch_in_process.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <array>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -55,9 +59,7 @@ class WorkingDirectory {
   std::filesystem::path before_;
 };
 
-}  // namespace
-
-BatchRun RunBatch(const std::vector<std::string>& args, const std::string& directory) {
+BatchOptions ParsedBatch(const std::vector<std::string>& args) {
   std::vector<std::string> words{"telltale-scan"};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -67,16 +69,102 @@ BatchRun RunBatch(const std::vector<std::string>& args, const std::string& direc
   }
   argv.push_back(nullptr);
   optind = 0;  // getopt_long starts afresh, as in a new process
-  CommandLine line = ParseCommandLine(static_cast<int>(words.size()), argv.data());
+  return ParseCommandLine(static_cast<int>(words.size()), argv.data()).batch;
+}
+
+std::array<int, 2> Pipe() {
+  std::array<int, 2> ends{};
+  if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
+    throw std::system_error(errno, std::generic_category(), "pipe2");
+  }
+  return ends;
+}
+
+void Close(int& fd) {
+  if (fd >= 0) {
+    ::close(fd);
+    fd = -1;
+  }
+}
+
+}  // namespace
+
+BatchRun RunBatch(const std::vector<std::string>& args, const std::string& directory) {
+  BatchOptions options = ParsedBatch(args);
   const MemoryFile out;
   const MemoryFile err;
-  line.batch.out_fd = out.fd();
-  line.batch.err_fd = err.fd();
+  options.out_fd = out.fd();
+  options.err_fd = err.fd();
   const WorkingDirectory in(directory);
   BatchRun run;
-  run.status = ScanBatch(std::move(line.batch));
+  run.status = ScanBatch(std::move(options));
   run.out = out.Text();
   run.err = err.Text();
+  return run;
+}
+
+BatchFedByPipe::BatchFedByPipe(const std::vector<std::string>& args) {
+  const auto [list_in, list_out] = Pipe();
+  list_in_ = list_in;
+  list_out_ = list_out;
+  const auto [err_in, err_out] = Pipe();
+  err_in_ = err_in;
+  err_out_ = err_out;
+  out_ = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  std::vector<std::string> words = args;
+  words.insert(words.end(), {"--files-from", "/dev/fd/" + std::to_string(list_in_)});
+  BatchOptions options = ParsedBatch(words);
+  options.out_fd = out_;
+  options.err_fd = err_out_;
+  status_ = std::async(std::launch::async, [options = std::move(options)]() mutable {
+    return ScanBatch(std::move(options));
+  });
+}
+
+BatchFedByPipe::~BatchFedByPipe() {
+  Close(list_out_);
+  if (status_.valid()) {
+    status_.wait();  // before its standard error goes
+  }
+  for (int* fd : {&list_in_, &err_in_, &err_out_, &out_}) {
+    Close(*fd);
+  }
+}
+
+void BatchFedByPipe::Feed(std::string_view part) { WriteFully(list_out_, part, "list"); }
+
+bool BatchFedByPipe::ErrorsShow(std::string_view text) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (err_.find(text) == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return false;
+    }
+    pollfd ready{.fd = err_in_, .events = POLLIN, .revents = 0};
+    if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+      continue;  // the time is up, or a signal came
+    }
+    std::array<unsigned char, 4096> block{};
+    const std::size_t got = ReadSome(err_in_, block, "standard error");
+    if (got == 0) {
+      return false;
+    }
+    err_.append(reinterpret_cast<const char*>(block.data()), got);
+  }
+  return true;
+}
+
+BatchRun BatchFedByPipe::End() {
+  Close(list_out_);
+  BatchRun run;
+  run.status = status_.get();
+  Close(err_out_);
+  std::array<unsigned char, 4096> block{};
+  while (const std::size_t got = ReadSome(err_in_, block, "standard error")) {
+    err_.append(reinterpret_cast<const char*>(block.data()), got);
+  }
+  run.err = err_;
   return run;
 }
 

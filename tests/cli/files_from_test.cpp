@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "batch_in_process.h"
 #include "scanner_process.h"
 
 namespace telltale::cli::testing {
@@ -39,6 +40,23 @@ TEST(FilesFrom, NullSeparatedFromStandardInput) {
             R"({"type":"finding","path":"c","tool":"Hiderman","position":1,"offset":0})"
             "\n");
   EXPECT_EQ(run.status, 0);
+}
+
+TEST(FilesFrom, EachNameIsScannedAsSoonAsItIsRead) {
+  // A list written slowly, as by a search that takes its time: the first
+  // name is scanned while the writer waits, not once a block is full or the
+  // list has ended, and a name cut between two writes is read whole.
+  const TempDir dir;
+  const std::string first = (dir.path() / "first").string();
+  const std::string second = (dir.path() / "second").string();
+  BatchFedByPipe run({"-c"});
+  run.Feed(first + "\n" + second.substr(0, 3));
+  EXPECT_TRUE(run.ErrorsShow(first + ": No such file or directory\n"));
+  run.Feed(second.substr(3) + "\n");
+  const BatchRun end = run.End();
+  EXPECT_EQ(end.err, "telltale-scan: " + first + ": No such file or directory\ntelltale-scan: " +
+                         second + ": No such file or directory\n");
+  EXPECT_EQ(end.status, 2);
 }
 
 TEST(FilesFrom, AListThatCannotBeOpenedStopsTheRun) {
