@@ -168,7 +168,7 @@ class Batch {
         return false;
       }
       case Input::Kind::kUnreadable:
-        return Fail(input.path, std::system_error(input.error, input.path), out);
+        return Fail(input.path, *input.failure, out);
       case Input::Kind::kFile:
       case Input::Kind::kStandardInput:
         break;
@@ -264,7 +264,7 @@ class Batch {
   }
 
   bool Fail(const std::string& name, const std::system_error& error, InputOutput& out) {
-    ReportLines(format_, name).AppendFailure(out.text(), error.code());
+    ReportLines(format_, name).AppendFailure(out.text(), error);
     out.Message(FailureMessage(name, error));
     const std::lock_guard lock(totals_mutex_);
     ++totals_.failed;

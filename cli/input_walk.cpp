@@ -15,8 +15,13 @@ Input Skipped(std::string path, std::string reason) {
   return Input{Input::Kind::kSkipped, std::move(path), std::move(reason), {}, {}, {}, true};
 }
 
+Input Unreadable(std::string path, const std::system_error& failure) {
+  return Input{Input::Kind::kUnreadable, std::move(path), {}, failure, {}, {}, true};
+}
+
 Input Unreadable(std::string path, std::error_code error) {
-  return Input{Input::Kind::kUnreadable, std::move(path), {}, error, {}, {}, true};
+  std::system_error failure(error, path);
+  return Unreadable(std::move(path), failure);
 }
 
 }  // namespace
@@ -64,7 +69,7 @@ std::optional<Input> InputWalk::Next() {
     try {
       next = NextPath();
     } catch (const std::system_error& e) {
-      return Unreadable(list_->name(), e.code());
+      return Unreadable(list_->name(), e);
     }
     if (!next) {
       return std::nullopt;

@@ -34,12 +34,15 @@ struct Input {
     kFile,           // to be opened and scanned
     kStandardInput,  // "-"
     kSkipped,        // met in a walk and not scanned: `reason` says why
-    kUnreadable,     // a directory not read, or an entry met not reached: `error`
+    kUnreadable,     // a directory not read, an entry met not reached, a
+                     // list or a name in it not read: `failure`
   };
   Kind kind = Kind::kFile;
   std::string path;  // bytes, as given or as walked
   std::string reason;
-  std::error_code error;
+  // Its what() names `path` first, and may say more than its code() does:
+  // which name of a list was refused.
+  std::optional<std::system_error> failure;
   // For a file met in a walk: its directory and its name there, which is
   // what is opened, never `path`.
   std::shared_ptr<const WalkedDirectory> directory;

@@ -22,7 +22,7 @@ std::string JsonPathMembers(std::string_view path) {
 }  // namespace
 
 ReportLines::ReportLines(OutputFormat format, std::string_view path, bool quote_path, char path_end)
-    : format_(format) {
+    : format_(format), path_(path) {
   if (format == OutputFormat::kJson) {
     prefix_ = JsonPathMembers(path);
   } else {
@@ -89,16 +89,16 @@ void ReportLines::AppendScanned(std::string& out, const ScannedInput& input) con
   out += "}\n";
 }
 
-void ReportLines::AppendFailure(std::string& out, const std::error_code& error) const {
+void ReportLines::AppendFailure(std::string& out, const std::system_error& error) const {
   if (format_ != OutputFormat::kJson) {
     return;
   }
   out += R"({"type":"error",)";
   out += prefix_;
   out += R"(,"error":)";
-  AppendJsonString(out, error.message());
+  AppendJsonString(out, FailureDescription(path_, error));
   out += R"(,"errno":)";
-  AppendNumber(out, error.value());
+  AppendNumber(out, error.code().value());
   out += "}\n";
 }
 
@@ -120,12 +120,16 @@ std::string MessageLine(std::string_view message) {
   return line;
 }
 
-std::string FailureMessage(std::string_view name, const std::system_error& error) {
+std::string FailureDescription(std::string_view name, const std::system_error& error) {
   const std::string_view what = error.what();
   if (what.starts_with(name) && what.substr(name.size()).starts_with(": ")) {
-    return QuotedName(name) + std::string(what.substr(name.size()));
+    return std::string(what.substr(name.size() + 2));
   }
-  return QuotedName(name) + ": " + error.code().message();
+  return error.code().message();
+}
+
+std::string FailureMessage(std::string_view name, const std::system_error& error) {
+  return QuotedName(name) + ": " + FailureDescription(name, error);
 }
 
 }  // namespace telltale::cli

@@ -41,15 +41,16 @@ class ReportLines {
   // The counts line, with the digest last when there is one, or the JSON
   // "file" record; nothing in the findings format.
   void AppendScanned(std::string& out, const ScannedInput& input) const;
-  // Only the JSON format reports a failure on standard output; the others
-  // append nothing.
-  void AppendFailure(std::string& out, const std::error_code& error) const;
+  // Only the JSON format reports a failure on standard output, described
+  // as FailureDescription does; the others append nothing.
+  void AppendFailure(std::string& out, const std::system_error& error) const;
   // Only the JSON format reports an input skipped in a walk on standard
   // output, with `reason` such as "a named pipe".
   void AppendSkipped(std::string& out, std::string_view reason) const;
 
  private:
   OutputFormat format_;
+  std::string path_;
   // What every line about this input starts with: the path and the
   // separator, or the JSON members that name it.
   std::string prefix_;
@@ -58,9 +59,12 @@ class ReportLines {
 // "telltale-scan: <message>\n", for standard error.
 std::string MessageLine(std::string_view message);
 
-// What `error`, a failure of the input `name`, says on standard error: its
-// what(), which names the input first as it is, with the name quoted as
-// QuotedName does.
+// What `error`, a failure of the input `name`, says of it: its what() after
+// the name it starts with ("name 3 is longer than 4096 bytes: File name too
+// long" for a list), or else the description of its code.
+std::string FailureDescription(std::string_view name, const std::system_error& error);
+
+// The same on standard error, after the name quoted as QuotedName does.
 std::string FailureMessage(std::string_view name, const std::system_error& error);
 
 }  // namespace telltale::cli

@@ -3,9 +3,12 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <climits>
 #include <system_error>
 
 namespace telltale::cli {
+
+const std::size_t kLongestListedName = PATH_MAX;
 
 int OpenListFile(const std::string& path, const std::string& shown) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -109,24 +110,33 @@ BatchFedByPipe::BatchFedByPipe(const std::vector<std::string>& args) {
   list_out_ = list_out;
   const auto [err_in, err_out] = Pipe();
   err_in_ = err_in;
-  err_out_ = err_out;
   out_ = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  list_ = "/dev/fd/" + std::to_string(list_in_);
   std::vector<std::string> words = args;
-  words.insert(words.end(), {"--files-from", "/dev/fd/" + std::to_string(list_in_)});
+  words.insert(words.end(), {"--files-from", list_});
   BatchOptions options = ParsedBatch(words);
   options.out_fd = out_;
-  options.err_fd = err_out_;
-  status_ = std::async(std::launch::async, [options = std::move(options)]() mutable {
+  options.err_fd = err_out;
+  // Its standard error ends with it, so that End can read all of it while
+  // it runs, however much it writes.
+  status_ = std::async(std::launch::async, [options = std::move(options), err_out]() mutable {
+    const struct CloseAtEnd {
+      int fd;
+      ~CloseAtEnd() { ::close(fd); }
+    } close_at_end{err_out};
     return ScanBatch(std::move(options));
   });
 }
 
 BatchFedByPipe::~BatchFedByPipe() {
-  Close(list_out_);
   if (status_.valid()) {
-    status_.wait();  // before its standard error goes
+    try {
+      End();  // before its standard error goes
+    } catch (const std::exception&) {
+      // The test has ended without the run's result, which it did not need.
+    }
   }
-  for (int* fd : {&list_in_, &err_in_, &err_out_, &out_}) {
+  for (int* fd : {&list_in_, &err_in_, &out_}) {
     Close(*fd);
   }
 }
@@ -145,27 +155,25 @@ bool BatchFedByPipe::ErrorsShow(std::string_view text) {
     if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
       continue;  // the time is up, or a signal came
     }
-    std::array<unsigned char, 4096> block{};
-    const std::size_t got = ReadSome(err_in_, block, "standard error");
-    if (got == 0) {
+    if (!ReadErrors()) {
       return false;
     }
-    err_.append(reinterpret_cast<const char*>(block.data()), got);
   }
   return true;
 }
 
+bool BatchFedByPipe::ReadErrors() {
+  std::array<unsigned char, 4096> block{};
+  const std::size_t got = ReadSome(err_in_, block, "standard error");
+  err_.append(reinterpret_cast<const char*>(block.data()), got);
+  return got > 0;
+}
+
 BatchRun BatchFedByPipe::End() {
   Close(list_out_);
-  BatchRun run;
-  run.status = status_.get();
-  Close(err_out_);
-  std::array<unsigned char, 4096> block{};
-  while (const std::size_t got = ReadSome(err_in_, block, "standard error")) {
-    err_.append(reinterpret_cast<const char*>(block.data()), got);
+  while (ReadErrors()) {
   }
-  run.err = err_;
-  return run;
+  return BatchRun{status_.get(), {}, err_};
 }
 
 }  // namespace telltale::cli::testing

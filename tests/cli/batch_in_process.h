@@ -34,6 +34,8 @@ class BatchFedByPipe {
   BatchFedByPipe(const BatchFedByPipe&) = delete;
   BatchFedByPipe& operator=(const BatchFedByPipe&) = delete;
 
+  // The list's name, as messages give it.
+  [[nodiscard]] const std::string& list() const { return list_; }
   void Feed(std::string_view part);
   // Waits until standard error holds `text`. False when it does not within
   // half a minute, far longer than a run that acts on the names it has
@@ -44,11 +46,14 @@ class BatchFedByPipe {
   BatchRun End();
 
  private:
+  // Adds what the run has written to standard error; false at its end.
+  bool ReadErrors();
+
   int list_in_ = -1;   // the run reads the list here
   int list_out_ = -1;  // the test writes it here
   int err_in_ = -1;
-  int err_out_ = -1;
   int out_ = -1;
+  std::string list_;
   std::string err_;
   std::future<int> status_;
 };

@@ -1,8 +1,10 @@
 // --files-from: more paths to scan, read from a file or standard input.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "batch_in_process.h"
 #include "scanner_process.h"
@@ -56,6 +58,59 @@ TEST(FilesFrom, EachNameIsScannedAsSoonAsItIsRead) {
   const BatchRun end = run.End();
   EXPECT_EQ(end.err, "telltale-scan: " + first + ": No such file or directory\ntelltale-scan: " +
                          second + ": No such file or directory\n");
+  EXPECT_EQ(end.status, 2);
+}
+
+TEST(FilesFrom, ANameLongerThanAnyPathIsRefusedAndTheListGoesOn) {
+  // Names are numbered from 1 in the list, empty ones counted: with one a
+  // line, the number is the line's.
+  const TempDir dir;
+  dir.Write("a", "\xFF\xDB");
+  dir.Write("b", "CDN");
+  const std::string too_long(PATH_MAX + 1, 'x');
+  const std::string refusal =
+      "name 3 is longer than " + std::to_string(PATH_MAX) + " bytes: File name too long";
+  for (const char separator : {'\n', '\0'}) {
+    const std::string end(1, separator);
+    dir.Write("list", "a" + end + end + too_long + end + "b");
+    std::vector<std::string> args{"--json", "--files-from", "list"};
+    if (separator == '\0') {
+      args.emplace_back("-0");
+    }
+    const BatchRun run = RunBatch(args, dir.path().string());
+    EXPECT_EQ(Records(run.out, {"file", "error"}),
+              R"({"type":"file","path":"a","bytes":2,"counts":{"JPHide":1,"Hiderman":0},)"
+              R"("changed":false,"access_time_kept":true})"
+              "\n"
+              R"({"type":"error","path":"list","error":")" +
+                  refusal + R"(","errno":36})" +
+                  "\n"
+                  R"({"type":"file","path":"b","bytes":3,"counts":{"JPHide":0,"Hiderman":1},)"
+                  R"("changed":false,"access_time_kept":true})"
+                  "\n");
+    EXPECT_EQ(run.err, "telltale-scan: list: " + refusal + "\n");
+    EXPECT_EQ(run.status, 2);
+  }
+}
+
+TEST(FilesFrom, ANameTooLongIsRefusedBeforeItEnds) {
+  // A list without separators, such as /dev/zero, is refused at once; the
+  // rest of the name is passed over as it comes, never kept.
+  const TempDir dir;
+  const std::string first = (dir.path() / "first").string();
+  const std::string second = (dir.path() / "second").string();
+  BatchFedByPipe run({"-c"});
+  run.Feed(first + "\n" + std::string(PATH_MAX + 1, 'x'));
+  EXPECT_TRUE(run.ErrorsShow(": name 2 is longer than"));
+  for (int i = 0; i < 64; ++i) {
+    run.Feed(std::string(PATH_MAX, 'x'));
+  }
+  run.Feed("\n" + second + "\n");
+  const BatchRun end = run.End();
+  EXPECT_EQ(end.err, "telltale-scan: " + first + ": No such file or directory\ntelltale-scan: " +
+                         run.list() + ": name 2 is longer than " + std::to_string(PATH_MAX) +
+                         " bytes: File name too long\ntelltale-scan: " + second +
+                         ": No such file or directory\n");
   EXPECT_EQ(end.status, 2);
 }
 
