@@ -76,13 +76,13 @@ class InputOutput {
 
 class Batch {
  public:
-  Batch(BatchOptions&& options, std::unique_ptr<PathList> list)
+  Batch(BatchOptions&& options, std::vector<std::unique_ptr<PathList>> lists)
       : format_(options.format),
         path_end_(options.null_separated ? '\0' : ':'),
         jobs_(std::max(options.jobs, 1U)),
         hash_(options.hash),
         command_line_(std::move(options.command_line)),
-        walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(list)),
+        walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(lists)),
         console_(options.progress, options.out_fd, options.err_fd),
         output_(console_, kHeldOutputBytes),
         progress_(console_, options.progress) {}
@@ -295,11 +295,11 @@ int ScanBatch(BatchOptions options) {
   }
   // Opened before anything is scanned: a list that cannot be read at all
   // stops the run before it starts.
-  std::unique_ptr<PathList> list;
-  if (!options.files_from.empty()) {
-    list = std::make_unique<PathList>(options.files_from, options.null_separated ? '\0' : '\n');
+  std::vector<std::unique_ptr<PathList>> lists;
+  for (const std::string& list : options.files_from) {
+    lists.push_back(std::make_unique<PathList>(list, options.null_separated ? '\0' : '\n'));
   }
-  return Batch(std::move(options), std::move(list)).Run();
+  return Batch(std::move(options), std::move(lists)).Run();
 }
 
 }  // namespace telltale::cli

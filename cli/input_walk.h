@@ -57,14 +57,14 @@ struct Input {
 // relative to its directory, so a link put in its place meanwhile leads
 // nowhere. A directory already on the way to it is skipped: no walk loops.
 //
-// The names of `list`, if any, follow `paths`, each read as it is reached and
-// walked as a path given is; "-" there names a file, not standard input. A
-// list that cannot be read to its end is an unreadable input named as the
-// list, after which the list has ended.
+// The names of `lists` follow `paths`, list after list, each read as it is
+// reached and walked as a path given is; "-" there names a file, not
+// standard input. A list's failure (see PathList::Next) is an unreadable
+// input named as the list.
 class InputWalk {
  public:
   InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links = false,
-            std::unique_ptr<PathList> list = nullptr);
+            std::vector<std::unique_ptr<PathList>> lists = {});
 
   // The next input, or nothing when all have been given.
   std::optional<Input> Next();
@@ -87,7 +87,8 @@ class InputWalk {
 
   std::vector<std::string> paths_;
   std::size_t next_path_ = 0;
-  std::unique_ptr<PathList> list_;
+  std::vector<std::unique_ptr<PathList>> lists_;
+  std::size_t next_list_ = 0;
   bool recursive_;
   bool follow_links_;
   std::vector<OpenDirectory> open_;  // innermost last

@@ -15,4 +15,8 @@ extern const std::size_t kLongestListedName;
 // named `shown`.
 int OpenListFile(const std::string& path, const std::string& shown);
 
+// Whether opening `path` may wait for a writer: a named pipe on POSIX
+// systems. Never on Windows, where opening a pipe no writer serves fails.
+bool OpeningWaitsForWriter(const std::string& path);
+
 }  // namespace telltale::cli

@@ -13,22 +13,26 @@
 namespace telltale::cli {
 
 PathList::PathList(const std::string& path, char separator)
-    : fd_(STDIN_FILENO),
+    : fd_(path == "-" ? STDIN_FILENO : -1),
       owned_(path != "-"),
       separator_(separator),
       name_(owned_ ? path : "(standard input)") {
-  if (owned_) {
-    // Blocks on a named pipe until its writer comes, as a list given as
-    // <(command) needs.
-    fd_ = OpenListFile(path, QuotedName(name_));
+  // Opened now, so that a list that cannot be opened stops the run before
+  // anything is scanned; but not a named pipe, which would wait for its
+  // writer, who may write the lists one after the other and be held up on a
+  // full pipe of an earlier list until that is read.
+  if (owned_ && !OpeningWaitsForWriter(path)) {
+    fd_ = Open();
   }
 }
 
 PathList::~PathList() {
-  if (owned_) {
+  if (owned_ && fd_ >= 0) {
     ::close(fd_);
   }
 }
+
+int PathList::Open() const { return OpenListFile(name_, QuotedName(name_)); }
 
 bool PathList::ReadBlock() {
   block_taken_ = 0;
@@ -46,6 +50,11 @@ bool PathList::ReadBlock() {
 }
 
 std::optional<std::string> PathList::Next() {
+  if (fd_ < 0 && !ended_) {
+    ended_ = true;  // unless it opens
+    fd_ = Open();
+    ended_ = false;
+  }
   for (;;) {
     if (block_taken_ == block_size_ && (ended_ || !ReadBlock())) {
       ended_ = true;

@@ -20,7 +20,10 @@ namespace telltale::cli {
 class PathList {
  public:
   // Opens `path`, or takes standard input for "-", where it is shown as
-  // "(standard input)". Throws std::system_error naming the list.
+  // "(standard input)". Throws std::system_error naming the list. A named
+  // pipe is opened only when its first name is asked for: opening it waits
+  // for its writer, who may be busy with an earlier list until that one is
+  // read.
   PathList(const std::string& path, char separator);
   ~PathList();
   PathList(const PathList&) = delete;
@@ -31,15 +34,16 @@ class PathList {
 
   // The next name, or nothing at the end of the list. Throws
   // std::system_error naming the list: ENAMETOOLONG for a name too long,
-  // after which the next call goes on after it; any other failure ends the
-  // list.
+  // after which the next call goes on after it; any other failure, to open
+  // or to read it, ends the list.
   std::optional<std::string> Next();
 
  private:
+  [[nodiscard]] int Open() const;
   // Reads what the list has into the block; false at its end.
   bool ReadBlock();
 
-  int fd_;
+  int fd_;  // -1 until a named pipe is opened
   bool owned_;
   char separator_;
   std::string name_;

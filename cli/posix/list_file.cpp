@@ -1,6 +1,7 @@
 #include "cli/list_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <climits>
@@ -16,6 +17,11 @@ int OpenListFile(const std::string& path, const std::string& shown) {
     throw std::system_error(errno, std::generic_category(), shown);
   }
   return fd;
+}
+
+bool OpeningWaitsForWriter(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
 }
 
 }  // namespace telltale::cli

@@ -25,4 +25,6 @@ int OpenListFile(const std::string& path, const std::string& shown) {
   return DescriptorOfHandle(handle, shown);
 }
 
+bool OpeningWaitsForWriter(const std::string& /*path*/) { return false; }
+
 }  // namespace telltale::cli

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -105,6 +106,7 @@ BatchRun RunBatch(const std::vector<std::string>& args, const std::string& direc
 }
 
 BatchFedByPipe::BatchFedByPipe(const std::vector<std::string>& args) {
+  std::signal(SIGPIPE, SIG_IGN);  // NOLINT(cert-err33-c): a run ended early fails Feed, no more
   const auto [list_in, list_out] = Pipe();
   list_in_ = list_in;
   list_out_ = list_out;
