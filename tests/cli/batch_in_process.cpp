@@ -107,11 +107,12 @@ BatchRun RunBatch(const std::vector<std::string>& args, const std::string& direc
 
 BatchFedByPipe::BatchFedByPipe(const std::vector<std::string>& args) {
   std::signal(SIGPIPE, SIG_IGN);  // NOLINT(cert-err33-c): a run ended early fails Feed, no more
-  const auto [list_in, list_out] = Pipe();
-  list_in_ = list_in;
-  list_out_ = list_out;
-  const auto [err_in, err_out] = Pipe();
-  err_in_ = err_in;
+  const std::array<int, 2> list = Pipe();
+  list_in_ = list[0];
+  list_out_ = list[1];
+  const std::array<int, 2> err = Pipe();
+  err_in_ = err[0];
+  const int err_out = err[1];
   out_ = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   list_ = "/dev/fd/" + std::to_string(list_in_);
   std::vector<std::string> words = args;
@@ -143,7 +144,7 @@ BatchFedByPipe::~BatchFedByPipe() {
   }
 }
 
-void BatchFedByPipe::Feed(std::string_view part) { WriteFully(list_out_, part, "list"); }
+void BatchFedByPipe::Feed(std::string_view part) const { WriteFully(list_out_, part, "list"); }
 
 bool BatchFedByPipe::ErrorsShow(std::string_view text) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

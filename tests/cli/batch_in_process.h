@@ -36,7 +36,7 @@ class BatchFedByPipe {
 
   // The list's name, as messages give it.
   [[nodiscard]] const std::string& list() const { return list_; }
-  void Feed(std::string_view part);
+  void Feed(std::string_view part) const;
   // Waits until standard error holds `text`. False when it does not within
   // half a minute, far longer than a run that acts on the names it has
   // takes, even on a loaded machine.

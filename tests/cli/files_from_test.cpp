@@ -161,8 +161,9 @@ TEST(FilesFrom, ANameLongerThanAnyPathIsRefusedAndTheListGoesOn) {
   const std::string refusal =
       "name 3 is longer than " + std::to_string(PATH_MAX) + " bytes: File name too long";
   for (const char separator : {'\n', '\0'}) {
-    const std::string end(1, separator);
-    dir.Write("list", "a" + end + end + too_long + end + "b");
+    std::string list = "a";
+    list.append(2, separator).append(too_long).append(1, separator).append("b");
+    dir.Write("list", list);
     std::vector<std::string> args{"--json", "--files-from", "list"};
     if (separator == '\0') {
       args.emplace_back("-0");
