@@ -98,13 +98,14 @@ class InputOutput {
 
 class Batch {
  public:
-  Batch(BatchOptions&& options, std::unique_ptr<PathList> list, std::ptrdiff_t inputs_open)
+  Batch(BatchOptions&& options, std::vector<std::unique_ptr<PathList>> lists,
+        std::ptrdiff_t inputs_open)
       : format_(options.format),
         path_end_(options.null_separated ? '\0' : ':'),
         jobs_(std::max(options.jobs, 1U)),
         hash_(options.hash),
         command_line_(std::move(options.command_line)),
-        walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(list)),
+        walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(lists)),
         console_(options.progress, options.out_fd, options.err_fd),
         output_(console_, kHeldOutputBytes),
         progress_(console_, options.progress),
@@ -202,7 +203,7 @@ class Batch {
         return false;
       }
       case Input::Kind::kUnreadable:
-        return Fail(input.path, std::system_error(input.error, input.path), out);
+        return Fail(input.path, *input.failure, out);
       case Input::Kind::kFile:
       case Input::Kind::kStandardInput:
         break;
@@ -312,8 +313,7 @@ class Batch {
   }
 
   bool Fail(const std::string& name, const std::system_error& error, InputOutput& out) {
-    ReportLines(format_, name)
-        .AppendFailure(out.text(), FailureDescription(name, error), error.code().value());
+    ReportLines(format_, name).AppendFailure(out.text(), error);
     out.Message(FailureMessage(name, error));
     const std::lock_guard lock(totals_mutex_);
     ++totals_.failed;
@@ -345,12 +345,12 @@ int ScanBatch(BatchOptions options) {
   const std::size_t open_file_limit = RaiseOpenFileLimit();
   // Opened before anything is scanned: a list that cannot be read at all
   // stops the run before it starts.
-  std::unique_ptr<PathList> list;
-  if (!options.files_from.empty()) {
-    list = std::make_unique<PathList>(options.files_from, options.null_separated ? '\0' : '\n');
+  std::vector<std::unique_ptr<PathList>> lists;
+  for (const std::string& list : options.files_from) {
+    lists.push_back(std::make_unique<PathList>(list, options.null_separated ? '\0' : '\n'));
   }
-  const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, list ? 1 : 0);
-  return Batch(std::move(options), std::move(list), inputs_open).Run();
+  const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, lists.size());
+  return Batch(std::move(options), std::move(lists), inputs_open).Run();
 }
 
 }  // namespace telltale::cli

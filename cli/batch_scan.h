@@ -18,7 +18,8 @@ struct BatchOptions {
   // A NUL byte after each path instead of ':' in the findings and counts
   // formats, and between the names of `files_from`.
   bool null_separated = false;
-  std::string files_from;  // a list of more paths, "-" for standard input; empty: none
+  // Lists of more paths, read in turn after `paths`; "-" for standard input.
+  std::vector<std::string> files_from;
   unsigned jobs = 1;
   bool progress = false;  // draw a progress line on standard error
   bool hash = false;      // SHA-256 of each input, in the counts and JSON formats
@@ -31,7 +32,7 @@ struct BatchOptions {
 // Scans every input, printing what it finds in input order whatever the
 // number of jobs, and failures on standard error without stopping. Returns
 // the exit status. Throws std::system_error when standard output fails or
-// the list of paths cannot be opened.
+// a list of paths cannot be opened.
 int ScanBatch(BatchOptions options);
 
 }  // namespace telltale::cli

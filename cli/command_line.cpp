@@ -144,10 +144,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         line.batch.null_separated = true;
         break;
       case kFilesFrom:
-        line.batch.files_from = optarg;
-        if (line.batch.files_from.empty()) {
+        if (*optarg == '\0') {
           throw UsageError("--files-from needs a file, or - for standard input");
         }
+        line.batch.files_from.emplace_back(optarg);
         break;
       case kWindowText:
         ++window_texts;
@@ -201,10 +201,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (line.batch.paths.empty() && line.batch.files_from.empty()) {
     throw UsageError("no file to scan");
   }
-  const auto standard_inputs = std::count(line.batch.paths.begin(), line.batch.paths.end(), "-") +
-                               (line.batch.files_from == "-" ? 1 : 0);
-  if (standard_inputs > 1) {
-    throw UsageError(line.batch.files_from == "-"
+  const auto standard_inputs = [](const std::vector<std::string>& words) {
+    return std::count(words.begin(), words.end(), "-");
+  };
+  const auto paths = standard_inputs(line.batch.paths);
+  const auto lists = standard_inputs(line.batch.files_from);
+  if (paths + lists > 1) {
+    throw UsageError(paths > 0 && lists > 0
                          ? "'-' is given as a path and as --files-from: standard input can be "
                            "read only once"
                          : "'-' is given more than once: standard input can be read only once");
@@ -230,7 +233,8 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
   -0, --null              a NUL byte instead of ':' after each path (not with
                           --json); with --files-from, names there end in NUL
       --files-from=FILE   scan the paths listed in FILE too, one per line,
-                          after those given (- for standard input)
+                          after those given (- for standard input); given
+                          more than once, each list in turn
       --window-text=FILE  print what the window shows after a Run on FILE
   -j, --jobs=N            scan N files at once (default: one per core)
   -q, --quiet             no progress line on standard error

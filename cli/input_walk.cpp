@@ -16,8 +16,13 @@ Input Skipped(std::string path, std::string reason) {
   return Input{Input::Kind::kSkipped, std::move(path), std::move(reason), {}, {}, {}, true};
 }
 
+Input Unreadable(std::string path, const std::system_error& failure) {
+  return Input{Input::Kind::kUnreadable, std::move(path), {}, failure, {}, {}, true};
+}
+
 Input Unreadable(std::string path, std::error_code error) {
-  return Input{Input::Kind::kUnreadable, std::move(path), {}, error, {}, {}, true};
+  std::system_error failure(error, path);
+  return Unreadable(std::move(path), failure);
 }
 
 }  // namespace
@@ -25,9 +30,9 @@ Input Unreadable(std::string path, std::error_code error) {
 WalkedDirectory::~WalkedDirectory() { CloseDirectory(fd_); }
 
 InputWalk::InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links,
-                     std::unique_ptr<PathList> list)
+                     std::vector<std::unique_ptr<PathList>> lists)
     : paths_(std::move(paths)),
-      list_(std::move(list)),
+      lists_(std::move(lists)),
       recursive_(recursive),
       follow_links_(follow_links) {}
 
@@ -35,10 +40,11 @@ std::optional<std::pair<std::string, bool>> InputWalk::NextPath() {
   if (next_path_ < paths_.size()) {
     return std::pair{std::move(paths_[next_path_++]), true};
   }
-  if (list_) {
-    if (std::optional<std::string> path = list_->Next()) {
+  while (next_list_ < lists_.size()) {
+    if (std::optional<std::string> path = lists_[next_list_]->Next()) {
       return std::pair{std::move(*path), false};
     }
+    lists_[next_list_++].reset();  // read to its end: closed
   }
   return std::nullopt;
 }
@@ -71,7 +77,7 @@ std::optional<Input> InputWalk::Next() {
     try {
       next = NextPath();
     } catch (const std::system_error& e) {
-      return Unreadable(list_->name(), e.code());
+      return Unreadable(lists_[next_list_]->name(), e);
     }
     if (!next) {
       return std::nullopt;

@@ -34,12 +34,15 @@ struct Input {
     kFile,           // to be opened and scanned
     kStandardInput,  // "-"
     kSkipped,        // met in a walk and not scanned: `reason` says why
-    kUnreadable,     // a directory not read, or an entry met not reached: `error`
+    kUnreadable,     // a directory not read, an entry met not reached, a
+                     // list or a name in it not read: `failure`
   };
   Kind kind = Kind::kFile;
   std::string path;  // bytes, as given or as walked
   std::string reason;
-  std::error_code error;
+  // Its what() names `path` first, and may say more than its code() does:
+  // which name of a list was refused.
+  std::optional<std::system_error> failure;
   // For a file met in a walk: its directory and its name there, which is
   // what is opened, never `path`.
   std::shared_ptr<const WalkedDirectory> directory;
@@ -63,14 +66,14 @@ struct Input {
 // One that is no longer there is a failure named after it, and the walk
 // goes on with the rest.
 //
-// The names of `list`, if any, follow `paths`, each read as it is reached and
-// walked as a path given is; "-" there names a file, not standard input. A
-// list that cannot be read to its end is an unreadable input named as the
-// list, after which the list has ended.
+// The names of `lists` follow `paths`, list after list, each read as it is
+// reached and walked as a path given is; "-" there names a file, not
+// standard input. A list's failure (see PathList::Next) is an unreadable
+// input named as the list.
 class InputWalk {
  public:
   InputWalk(std::vector<std::string> paths, bool recursive, bool follow_links = false,
-            std::unique_ptr<PathList> list = nullptr);
+            std::vector<std::unique_ptr<PathList>> lists = {});
 
   // How many directories below the one given keep their descriptors.
   static constexpr std::size_t kDirectoriesHeldOpen = 32;
@@ -104,7 +107,8 @@ class InputWalk {
 
   std::vector<std::string> paths_;
   std::size_t next_path_ = 0;
-  std::unique_ptr<PathList> list_;
+  std::vector<std::unique_ptr<PathList>> lists_;
+  std::size_t next_list_ = 0;
   bool recursive_;
   bool follow_links_;
   std::vector<OpenDirectory> open_;  // innermost last

@@ -11,6 +11,30 @@ namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
+
+// The code point of a well-formed UTF-8 sequence.
+char32_t CodePoint(std::string_view sequence) {
+  const auto lead = static_cast<unsigned char>(sequence[0]);
+  if (sequence.size() == 1) {
+    return lead;
+  }
+  // The lead keeps 7 - length bits, each continuation byte 6.
+  char32_t point = lead & (0x7FU >> sequence.size());
+  for (const char c : sequence.substr(1)) {
+    point = (point << 6U) | (static_cast<unsigned char>(c) & 0x3FU);
+  }
+  return point;
+}
+
+// Characters written as \uXXXX: the C0 and C1 controls and DEL, which a
+// terminal showing the output would act on (C1 ones as some terminals act on
+// ESC sequences), and the line and paragraph separators, which end a line
+// for some readers of JSON Lines.
+bool NeedsEscape(char32_t point) {
+  return point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0x2028 || point == 0x2029;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -34,15 +58,17 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
       ++i;
       continue;
     }
+    const std::string_view character = bytes.substr(i, length);
     if (byte == '"' || byte == '\\') {
       out += '\\';
       out += static_cast<char>(byte);
-    } else if (byte < 0x20 || byte == 0x7F) {
-      out += "\\u00";
-      out += kHexDigits[byte >> 4U];
-      out += kHexDigits[byte & 0x0FU];
+    } else if (const char32_t point = CodePoint(character); NeedsEscape(point)) {
+      out += "\\u";
+      for (const unsigned shift : {12U, 8U, 4U, 0U}) {
+        out += kHexDigits[(point >> shift) & 0x0FU];
+      }
     } else {
-      out.append(bytes.substr(i, length));
+      out.append(character);
     }
     i += length;
   }

@@ -15,8 +15,10 @@ namespace telltale::cli {
 bool IsValidUtf8(std::string_view bytes);
 
 // Appends `bytes` as a JSON string, quotes included. Well-formed UTF-8 is
-// kept as it is; quote, backslash and control characters are escaped; every
-// byte that is not part of well-formed UTF-8 becomes \ufffd.
+// kept as it is; quote and backslash are escaped, and so are the C0 and C1
+// control characters, DEL, U+2028 and U+2029 (as \u0085, \u2028), so that
+// the text holds none of them raw; every byte that is not part of
+// well-formed UTF-8 becomes \ufffd.
 void AppendJsonString(std::string& out, std::string_view bytes);
 
 // Appends `bytes` as lower-case hexadecimal digits, two per byte.

@@ -22,7 +22,7 @@ std::string JsonPathMembers(std::string_view path) {
 }  // namespace
 
 ReportLines::ReportLines(OutputFormat format, std::string_view path, bool quote_path, char path_end)
-    : format_(format) {
+    : format_(format), path_(path) {
   if (format == OutputFormat::kJson) {
     prefix_ = JsonPathMembers(path);
   } else {
@@ -89,17 +89,16 @@ void ReportLines::AppendScanned(std::string& out, const ScannedInput& input) con
   out += "}\n";
 }
 
-void ReportLines::AppendFailure(std::string& out, std::string_view description,
-                                int error_number) const {
+void ReportLines::AppendFailure(std::string& out, const std::system_error& error) const {
   if (format_ != OutputFormat::kJson) {
     return;
   }
   out += R"({"type":"error",)";
   out += prefix_;
   out += R"(,"error":)";
-  AppendJsonString(out, description);
+  AppendJsonString(out, FailureDescription(path_, error));
   out += R"(,"errno":)";
-  AppendNumber(out, error_number);
+  AppendNumber(out, error.code().value());
   out += "}\n";
 }
 
@@ -122,10 +121,9 @@ std::string MessageLine(std::string_view message) {
 }
 
 std::string FailureDescription(std::string_view name, const std::system_error& error) {
-  constexpr std::string_view kAfterName = ": ";
   const std::string_view what = error.what();
-  if (what.starts_with(name) && what.substr(name.size()).starts_with(kAfterName)) {
-    return std::string(what.substr(name.size() + kAfterName.size()));
+  if (what.starts_with(name) && what.substr(name.size()).starts_with(": ")) {
+    return std::string(what.substr(name.size() + 2));
   }
   return error.code().message();
 }

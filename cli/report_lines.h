@@ -41,16 +41,16 @@ class ReportLines {
   // The counts line, with the digest last when there is one, or the JSON
   // "file" record; nothing in the findings format.
   void AppendScanned(std::string& out, const ScannedInput& input) const;
-  // Only the JSON format reports a failure on standard output, with its
-  // description (as FailureDescription gives it) and error number; the
-  // others append nothing.
-  void AppendFailure(std::string& out, std::string_view description, int error_number) const;
+  // Only the JSON format reports a failure on standard output, described
+  // as FailureDescription does; the others append nothing.
+  void AppendFailure(std::string& out, const std::system_error& error) const;
   // Only the JSON format reports an input skipped in a walk on standard
   // output, with `reason` such as "a named pipe".
   void AppendSkipped(std::string& out, std::string_view reason) const;
 
  private:
   OutputFormat format_;
+  std::string path_;
   // What every line about this input starts with: the path and the
   // separator, or the JSON members that name it.
   std::string prefix_;
@@ -59,13 +59,12 @@ class ReportLines {
 // "telltale-scan: <message>\n", for standard error.
 std::string MessageLine(std::string_view message);
 
-// What went wrong with the input `name`: `error`'s what() without the name
-// it starts with, so that a cause named there stays ("temporary file for
-// held findings: No space left on device"); else the error's own message.
+// What `error`, a failure of the input `name`, says of it: its what() after
+// the name it starts with ("name 3 is longer than 4096 bytes: File name too
+// long" for a list), or else the description of its code.
 std::string FailureDescription(std::string_view name, const std::system_error& error);
 
-// What `error`, a failure of the input `name`, says on standard error: the
-// name, quoted as QuotedName does, and FailureDescription.
+// The same on standard error, after the name quoted as QuotedName does.
 std::string FailureMessage(std::string_view name, const std::system_error& error);
 
 }  // namespace telltale::cli

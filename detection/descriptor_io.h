@@ -8,9 +8,10 @@
 
 namespace telltale {
 
-// Each call retries on EINTR and on short transfers, and but for
-// ReadAvailable waits on a descriptor left non-blocking by whoever opened it
-// (an inherited standard stream) instead of failing with EAGAIN. Failures are std::system_error
+// Each call retries on EINTR and, but for ReadSome and ReadAvailable, on
+// short transfers, and but for ReadAvailable waits on a descriptor left
+// non-blocking by whoever opened it (an inherited standard stream) instead of
+// failing with EAGAIN. Failures are std::system_error
 // whose what() starts with `name`.
 
 // Reads from where `fd` stands until `buffer` is full or the input ends;
@@ -26,6 +27,11 @@ std::size_t ReadAvailable(int fd, std::span<unsigned char> buffer, const std::st
 // until `buffer` is full or the input ends.
 std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,
                         const std::string& name);
+
+// Reads what `fd` has to give, at most `buffer.size()` bytes (not 0): from a
+// pipe or a terminal, what has been written so far, waiting only while
+// nothing has. Returns the count, 0 only at the end of the input.
+std::size_t ReadSome(int fd, std::span<unsigned char> buffer, const std::string& name);
 
 // Writes every byte of `text`.
 void WriteFully(int fd, std::string_view text, const std::string& name);

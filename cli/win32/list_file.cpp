@@ -10,6 +10,10 @@
 
 namespace telltale::cli {
 
+// A path in the \\?\ form may be 32767 UTF-16 units long, each of them at
+// most three bytes in UTF-8.
+const std::size_t kLongestListedName = std::size_t{32767} * 3;
+
 int OpenListFile(const std::string& path, const std::string& shown) {
   const std::wstring wide = WideFromUtf8(path, shown);
   const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
@@ -20,5 +24,7 @@ int OpenListFile(const std::string& path, const std::string& shown) {
   }
   return DescriptorOfHandle(handle, shown);
 }
+
+bool OpeningWaitsForWriter(const std::string& /*path*/) { return false; }
 
 }  // namespace telltale::cli

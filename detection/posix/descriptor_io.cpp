@@ -22,6 +22,28 @@ void WaitUntilReady(int fd, short events, const std::string& name) {
 // it as the end.
 enum class WouldBlock { kWait, kEnd };
 
+// Calls `once()` until it moves something or returns 0, and returns what it
+// returned: a signal is no failure, nor a descriptor not ready, which is
+// waited for or, with WouldBlock::kEnd, taken as the end (0).
+template <typename Once>
+std::size_t TransferOnce(int fd, short events, const std::string& name, Once once,
+                         WouldBlock would_block = WouldBlock::kWait) {
+  for (;;) {
+    const ssize_t moved = once();
+    if (moved >= 0) {
+      return static_cast<std::size_t>(moved);
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (would_block == WouldBlock::kEnd) {
+        return 0;
+      }
+      WaitUntilReady(fd, events, name);
+    } else if (errno != EINTR) {
+      ThrowErrno(errno, name);
+    }
+  }
+}
+
 // The one transfer loop: calls `once(done)` until `count` bytes have moved or
 // it returns 0, and returns the bytes moved.
 template <typename Once>
@@ -29,19 +51,12 @@ std::size_t TransferAll(int fd, short events, std::size_t count, const std::stri
                         WouldBlock would_block = WouldBlock::kWait) {
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t moved = once(done);
-    if (moved > 0) {
-      done += static_cast<std::size_t>(moved);
-    } else if (moved == 0) {
+    const std::size_t moved = TransferOnce(
+        fd, events, name, [&] { return once(done); }, would_block);
+    if (moved == 0) {
       break;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      if (would_block == WouldBlock::kEnd) {
-        break;
-      }
-      WaitUntilReady(fd, events, name);
-    } else if (errno != EINTR) {
-      ThrowErrno(errno, name);
     }
+    done += moved;
   }
   return done;
 }
@@ -67,6 +82,10 @@ std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> b
     return ::pread(fd, buffer.data() + done, buffer.size() - done,
                    static_cast<off_t>(offset + done));
   });
+}
+
+std::size_t ReadSome(int fd, std::span<unsigned char> buffer, const std::string& name) {
+  return TransferOnce(fd, POLLIN, name, [&] { return ::read(fd, buffer.data(), buffer.size()); });
 }
 
 void WriteFully(int fd, std::string_view text, const std::string& name) {

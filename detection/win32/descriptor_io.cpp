@@ -48,29 +48,38 @@ void WriteToConsole(HANDLE console, std::string_view text, const std::string& na
   }
 }
 
+// One ReadFile: from `offset` when one is given, else from where the handle
+// stands. A pipe gives what its writer has written so far, waiting only
+// while that is nothing. Returns 0 at the end of the input.
+std::size_t ReadOnce(HANDLE handle, std::optional<std::uint64_t> offset,
+                     std::span<unsigned char> buffer, const std::string& name) {
+  // The offset goes with each read, so that threads reading one handle at
+  // once never share a file position.
+  OVERLAPPED where{};
+  if (offset) {
+    where.Offset = static_cast<DWORD>(*offset & 0xFFFFFFFFU);
+    where.OffsetHigh = static_cast<DWORD>(*offset >> 32U);
+  }
+  DWORD got = 0;
+  if (::ReadFile(handle, buffer.data(), Portion(buffer.size()), &got, offset ? &where : nullptr) ==
+      0) {
+    const DWORD error = ::GetLastError();
+    if (IsEnd(error)) {
+      return 0;
+    }
+    ThrowWin32Error(error, name);
+  }
+  return got;
+}
+
 // Reads until `buffer` is full or the input ends: from `offset` when one is
 // given, else from where the handle stands.
 std::size_t ReadUntilFull(HANDLE handle, std::optional<std::uint64_t> offset,
                           std::span<unsigned char> buffer, const std::string& name) {
   std::size_t done = 0;
   while (done < buffer.size()) {
-    // The offset goes with each read, so that threads reading one handle at
-    // once never share a file position.
-    OVERLAPPED where{};
-    if (offset) {
-      const std::uint64_t at = *offset + done;
-      where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFU);
-      where.OffsetHigh = static_cast<DWORD>(at >> 32U);
-    }
-    DWORD got = 0;
-    if (::ReadFile(handle, buffer.data() + done, Portion(buffer.size() - done), &got,
-                   offset ? &where : nullptr) == 0) {
-      const DWORD error = ::GetLastError();
-      if (IsEnd(error)) {
-        break;
-      }
-      ThrowWin32Error(error, name);
-    }
+    const std::size_t got = ReadOnce(handle, offset ? std::optional(*offset + done) : std::nullopt,
+                                     buffer.subspan(done), name);
     if (got == 0) {
       break;
     }
@@ -94,6 +103,10 @@ std::size_t ReadAvailable(int fd, std::span<unsigned char> buffer, const std::st
 std::size_t ReadFullyAt(int fd, std::uint64_t offset, std::span<unsigned char> buffer,
                         const std::string& name) {
   return ReadUntilFull(HandleOfDescriptor(fd, name), offset, buffer, name);
+}
+
+std::size_t ReadSome(int fd, std::span<unsigned char> buffer, const std::string& name) {
+  return ReadOnce(HandleOfDescriptor(fd, name), std::nullopt, buffer, name);
 }
 
 void WriteFully(int fd, std::string_view text, const std::string& name) {

@@ -58,6 +58,8 @@ TEST(ExitStatus, CommandLineMistakesAreTwoAndNameTheOptionAsTyped) {
        "--null only separates the names in the list)"},
       {{"--files-from", "-", "-"},
        "'-' is given as a path and as --files-from: standard input can be read only once"},
+      {{"--files-from", "-", "--files-from=-", "x"},
+       "'-' is given more than once: standard input can be read only once"},
   };
   for (const Case& c : cases) {
     const ScannerRun run = RunScanner(c.args);

@@ -36,6 +36,14 @@ TEST(JsonEscaping, QuotesBackslashesAndControlCharacters) {
        "del\x7F"
        "esc\x1B",
        R"("bell\u0007del\u007fesc\u001b")"},
+      // C1 controls in UTF-8, which some terminals act on as on ESC
+      // sequences (CSI, OSC, ST), from U+0080 to U+009F; U+00A0 is kept.
+      {"x\xC2\x9B"
+       "2J\xC2\x9D"
+       "0;pwned\xC2\x9C \xC2\x80\xC2\x9F\xC2\xA0",
+       "\"x\\u009b2J\\u009d0;pwned\\u009c \\u0080\\u009f\xC2\xA0\""},
+      // Line and paragraph separators end lines for some JSON readers.
+      {"line\xE2\x80\xA8para\xE2\x80\xA9", R"("line\u2028para\u2029")"},
       {"caf\xC3\xA9 \xE6\x97\xA5\xF0\x9F\x93\xB7", "\"caf\xC3\xA9 \xE6\x97\xA5\xF0\x9F\x93\xB7\""},
   };
   for (const Case& c : cases) {
