@@ -11,8 +11,6 @@ namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
-
 // The code point of a well-formed UTF-8 sequence.
 char32_t CodePoint(std::string_view sequence) {
   const auto lead = static_cast<unsigned char>(sequence[0]);
