@@ -71,7 +71,7 @@ std::vector<std::string> Rest(InputWalk& walk) {
   while (const std::optional<Input> input = walk.Next()) {
     switch (input->kind) {
       case Input::Kind::kUnreadable:
-        rest.push_back(input->path + ": " + input->error.message());
+        rest.push_back(input->path + ": " + input->failure->code().message());
         break;
       case Input::Kind::kSkipped:
         rest.push_back(input->path + ": " + input->reason);
