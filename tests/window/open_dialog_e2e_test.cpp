@@ -36,8 +36,8 @@ class OpenDialogEndToEndTest : public QObject {
 
  public:
   // The program always shows Qt's own dialog; a desktop's (GTK, portal)
-  // could not be driven from here in any case. The user's home and every XDG folder are an empty folder of the test's: the
-  // program must leave it empty.
+  // could not be driven from here in any case. The user's home and every XDG folder are an empty
+  // folder of the test's: the program must leave it empty.
   static void initMain() {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     static QTemporaryDir home;
