@@ -22,6 +22,7 @@
 #include "cli/input_walk.h"
 #include "cli/open_file_limit.h"
 #include "cli/ordered_output.h"
+#include "cli/output_sizes.h"
 #include "cli/path_list.h"
 #include "cli/progress_line.h"
 #include "cli/run_records.h"

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include "cli/output_sizes.h"
 #include "cli/terminal.h"
+#include "detection/platform/descriptor_io.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {

@@ -1,5 +1,6 @@
 #include "cli/ordered_output.h"
 
+#include "cli/output_sizes.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "cli/list_file.h"
-#include "detection/descriptor_io.h"
+#include "detection/platform/descriptor_io.h"
 #include "detection/quoted_name.h"
 
 namespace telltale::cli {

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "detection/descriptor_io.h"
+#include "detection/platform/descriptor_io.h"
 #include "detection/scan_error.h"
 
 namespace telltale {

@@ -37,18 +37,4 @@ const std::error_category& ScanCategory() {
   return category;
 }
 
-void ThrowScanError(std::error_code code, std::string_view path) {
-  // what() then reads "<path>: <description>". It is a C string, so a NUL in
-  // the name is shown as \0 rather than cutting the message short.
-  std::string name = path.empty() ? std::string("(no file name)") : std::string();
-  for (const char c : path) {
-    name += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
-  }
-  throw std::system_error(code, name);
-}
-
-void ThrowErrno(int errno_value, std::string_view path) {
-  ThrowScanError(std::error_code(errno_value, std::generic_category()), path);
-}
-
 }  // namespace telltale

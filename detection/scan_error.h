@@ -10,6 +10,8 @@
 #include <system_error>
 #include <utility>
 
+#include "detection/platform/system_error.h"  // IWYU pragma: export
+
 namespace telltale {
 
 enum class ScanErrc {
@@ -27,8 +29,9 @@ const std::error_category& ScanCategory();
 inline std::error_code make_error_code(ScanErrc e) { return {static_cast<int>(e), ScanCategory()}; }
 
 // A std::system_error whose what() reads "<path>: <description>".
-[[noreturn]] void ThrowScanError(std::error_code code, std::string_view path);
-[[noreturn]] void ThrowErrno(int errno_value, std::string_view path);
+[[noreturn]] inline void ThrowScanError(ScanErrc error, std::string_view path) {
+  ThrowSystemError(make_error_code(error), path);
+}
 
 // Calls `work`, turning std::bad_alloc into the std::system_error (ENOMEM)
 // that every failure of a scan is, named after `path`.

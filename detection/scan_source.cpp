@@ -1,6 +1,6 @@
 #include "detection/scan_source.h"
 
-#include "detection/descriptor_io.h"
+#include "detection/platform/descriptor_io.h"
 
 namespace telltale {
 

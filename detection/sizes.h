@@ -1,5 +1,5 @@
-// Every size that bounds Telltale's memory or shapes its reads and writes,
-// in one place.
+// Every size that bounds the scan's memory or shapes its reads, in one
+// place; the scanner's output sizes are in cli/output_sizes.h.
 #pragma once
 
 #include <cstddef>
@@ -27,21 +27,5 @@ inline constexpr std::size_t kCandidateBlockSize = std::size_t{16} << 10;
 // until its end, delta-encoded; this much stays in memory, the rest goes to an
 // unnamed temporary file.
 inline constexpr std::size_t kHeldPositionBytes = std::size_t{512} << 10;
-
-// The scanner's output.
-
-// Output gathered from one input before it is handed on to be printed.
-inline constexpr std::size_t kOutputBatchBytes = std::size_t{64} << 10;
-
-// Standard output that is not a terminal is written in blocks of this size.
-inline constexpr std::size_t kConsoleBlockBytes = std::size_t{64} << 10;
-
-// Output of later inputs held back while an earlier one is still being
-// scanned; a job that would hold more waits for its turn.
-inline constexpr std::size_t kHeldOutputBytes = std::size_t{8} << 20;
-
-// What holding one input's place costs besides its text, so that a long run
-// of finished inputs waiting behind a slow one is bounded too.
-inline constexpr std::size_t kHeldOutputChargePerInput = 128;
 
 }  // namespace telltale

@@ -2,11 +2,9 @@
 // a buffer or of a streamed input, the report texts and the Run.
 #pragma once
 
-#include "detection/descriptor_io.h"    // IWYU pragma: export
 #include "detection/input_file.h"       // IWYU pragma: export
 #include "detection/last_text_sink.h"   // IWYU pragma: export
 #include "detection/marker_search.h"    // IWYU pragma: export
-#include "detection/quoted_name.h"      // IWYU pragma: export
 #include "detection/reports.h"          // IWYU pragma: export
 #include "detection/results_sink.h"     // IWYU pragma: export
 #include "detection/run_scan.h"         // IWYU pragma: export
@@ -15,5 +13,4 @@
 #include "detection/scan_input.h"       // IWYU pragma: export
 #include "detection/scan_source.h"      // IWYU pragma: export
 #include "detection/signature_table.h"  // IWYU pragma: export
-#include "detection/sizes.h"            // IWYU pragma: export
 #include "detection/version.h"          // IWYU pragma: export

@@ -4,9 +4,9 @@
 
 #include <system_error>
 
-#include "detection/win32/handle_descriptor.h"
-#include "detection/win32/wide_text.h"
-#include "detection/win32/win32_error.h"
+#include "detection/platform/win32/handle_descriptor.h"
+#include "detection/platform/win32/wide_text.h"
+#include "detection/platform/win32/win32_error.h"
 
 namespace telltale::cli {
 

@@ -9,8 +9,8 @@
 #include <system_error>
 #include <utility>
 
-#include "detection/descriptor_io.h"
-#include "detection/internal/temporary_file.h"
+#include "detection/platform/descriptor_io.h"
+#include "detection/platform/temporary_file.h"
 #include "detection/scan_error.h"
 
 namespace telltale {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "detection/input_file.h"
+#include "detection/platform/win32/handle_descriptor.h"
+#include "detection/platform/win32/wide_text.h"
+#include "detection/platform/win32/win32_error.h"
 #include "detection/scan_error.h"
-#include "detection/win32/handle_descriptor.h"
-#include "detection/win32/wide_text.h"
-#include "detection/win32/win32_error.h"
 
 namespace telltale {
 namespace {

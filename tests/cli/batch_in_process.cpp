@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "cli/command_line.h"
+#include "detection/platform/descriptor_io.h"
 #include "detection/telltale.h"
 
 namespace telltale::cli::testing {

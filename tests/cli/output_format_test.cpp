@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_sizes.h"
 #include "detection/sizes.h"
 #include "scanner_process.h"
 

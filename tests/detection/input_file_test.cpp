@@ -19,7 +19,7 @@
 #include <system_error>
 #include <thread>
 
-#include "detection/descriptor_io.h"
+#include "detection/platform/descriptor_io.h"
 #include "detection/run_scan.h"
 #include "detection/scan_error.h"
 #include "detection/scan_input.h"

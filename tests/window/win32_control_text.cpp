@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "detection/win32/wide_text.h"
+#include "detection/platform/win32/wide_text.h"
 #include "window/form1_layout.h"
 #include "window/win32/form1_win32.h"
 

@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "detection/descriptor_io.h"
 #include "detection/input_file.h"
+#include "detection/platform/descriptor_io.h"
+#include "detection/platform/win32/handle_descriptor.h"
 #include "detection/scan_error.h"
 #include "detection/scan_input.h"
-#include "detection/win32/handle_descriptor.h"
 #include "reference_scan.h"
 #include "test_support.h"
 

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "detection/platform/win32/wide_text.h"
 #include "detection/telltale.h"
-#include "detection/win32/wide_text.h"
 #include "window/run_thread.h"
 #include "window/win32/progress_window.h"
 

@@ -1,4 +1,4 @@
-#include "detection/win32/wide_text.h"
+#include "detection/platform/win32/wide_text.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "detection/scan_error.h"
+#include "detection/platform/system_error.h"
 
 namespace telltale {
 

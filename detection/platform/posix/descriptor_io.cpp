@@ -1,11 +1,11 @@
-#include "detection/descriptor_io.h"
+#include "detection/platform/descriptor_io.h"
 
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "detection/scan_error.h"
+#include "detection/platform/system_error.h"
 
 namespace telltale {
 namespace {

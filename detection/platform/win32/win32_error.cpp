@@ -1,10 +1,10 @@
-#include "detection/win32/win32_error.h"
+#include "detection/platform/win32/win32_error.h"
 
 #include <windows.h>
 
 #include <cerrno>
 
-#include "detection/scan_error.h"
+#include "detection/platform/system_error.h"
 
 namespace telltale {
 
@@ -67,7 +67,7 @@ std::error_code Win32ErrorCode(unsigned long error) {
 }
 
 void ThrowWin32Error(unsigned long error, std::string_view path) {
-  ThrowScanError(Win32ErrorCode(error), path);
+  ThrowSystemError(Win32ErrorCode(error), path);
 }
 
 void ThrowLastWin32Error(std::string_view path) { ThrowWin32Error(::GetLastError(), path); }
