@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "cli/console.h"
+#include "cli/error_messages.h"
 #include "cli/exit_status.h"
 #include "cli/input_walk.h"
 #include "cli/open_file_limit.h"
