@@ -11,6 +11,7 @@
 
 #include "batch_in_process.h"
 #include "cli/sha256.h"
+#include "detection/telltale.h"
 #include "scanner_process.h"
 
 namespace telltale::cli::testing {
