@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "cli/console.h"
+#include "cli/error_messages.h"
 #include "cli/exit_status.h"
 #include "cli/input_walk.h"
 #include "cli/open_file_limit.h"
@@ -25,7 +26,7 @@
 #include "cli/output_sizes.h"
 #include "cli/path_list.h"
 #include "cli/progress_line.h"
-#include "cli/run_records.h"
+#include "cli/run_printer.h"
 #include "cli/sha256.h"
 #include "detection/quoted_name.h"
 #include "detection/telltale.h"
@@ -35,8 +36,8 @@ namespace {
 
 constexpr const char* kStandardInputName = "(standard input)";
 
-// The walk's reason for a skip, without the "skipped, " the note starts
-// with: the JSON record says it is a skip by its member's name.
+// The walk's reason for a skip, without the "skipped, " its note starts
+// with: a printer's skip event says it is a skip.
 std::string SkipReason(std::string_view reason) {
   constexpr std::string_view kSkipped = "skipped, ";
   return std::string(reason.starts_with(kSkipped) ? reason.substr(kSkipped.size()) : reason);
@@ -101,23 +102,24 @@ class Batch {
  public:
   Batch(BatchOptions&& options, std::vector<std::unique_ptr<PathList>> lists,
         std::ptrdiff_t inputs_open)
-      : format_(options.format),
-        path_end_(options.null_separated ? '\0' : ':'),
-        jobs_(std::max(options.jobs, 1U)),
+      : jobs_(std::max(options.jobs, 1U)),
         hash_(options.hash),
         command_line_(std::move(options.command_line)),
         walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(lists)),
         console_(options.progress, options.out_fd, options.err_fd),
+        printer_(
+            MakeRunPrinter(options.format, PathField{.quoted = console_.out_is_terminal(),
+                                                     .end = options.null_separated ? '\0' : ':'})),
         output_(console_, kHeldOutputBytes),
         progress_(console_, options.progress),
         input_slots_(inputs_open) {}
 
   int Run() {
     const auto started = std::chrono::steady_clock::now();
-    if (format_ == OutputFormat::kJson) {
-      console_.Write(Stream::kOut, RunRecord(command_line_, std::chrono::system_clock::now(),
-                                             AccessTimeHandling()));
-    }
+    std::string opening;
+    printer_->RunStarted(
+        opening, RunStart{command_line_, std::chrono::system_clock::now(), AccessTimeHandling()});
+    Print(opening);
     {
       std::vector<std::jthread> pool;
       StartPool(pool);
@@ -130,16 +132,23 @@ class Batch {
     if (failed_) {
       status = kExitTrouble;
     }
-    if (format_ == OutputFormat::kJson) {
-      totals_.elapsed = std::chrono::steady_clock::now() - started;
-      totals_.exit_status = status;
-      console_.Write(Stream::kOut, SummaryRecord(totals_));
-    }
+    totals_.elapsed = std::chrono::steady_clock::now() - started;
+    totals_.exit_status = status;
+    std::string closing;
+    printer_->RunEnded(closing, totals_);
+    Print(closing);
     console_.Finish();
     return status;
   }
 
  private:
+  // What the run prints before and after its inputs, straight to the console.
+  void Print(const std::string& text) {
+    if (!text.empty()) {
+      console_.Write(Stream::kOut, text);
+    }
+  }
+
   // Starts the jobs besides this thread's. Where the system gives no more
   // threads (a process limit), the jobs there are scan everything, and a
   // note says so.
@@ -195,41 +204,42 @@ class Batch {
 
   // Returns whether the input makes the run fail.
   bool Handle(const Input& input, InputOutput& out) {
+    const bool standard_input = input.kind == Input::Kind::kStandardInput;
+    const std::string& name = standard_input ? std::string(kStandardInputName) : input.path;
+    const std::unique_ptr<InputPrinter> printer = printer_->ForInput(name);
     switch (input.kind) {
       case Input::Kind::kSkipped: {
-        ReportLines(format_, input.path).AppendSkipped(out.text(), SkipReason(input.reason));
+        printer->Skipped(out.text(), SkipReason(input.reason));
         out.Message(QuotedName(input.path) + ": " + input.reason);
         const std::lock_guard lock(totals_mutex_);
         ++totals_.skipped;
         return false;
       }
       case Input::Kind::kUnreadable:
-        return Fail(input.path, *input.failure, out);
+        return Fail(name, *input.failure, *printer, out);
       case Input::Kind::kFile:
       case Input::Kind::kStandardInput:
         break;
     }
-    const bool standard_input = input.kind == Input::Kind::kStandardInput;
-    const std::string& name = standard_input ? std::string(kStandardInputName) : input.path;
     // The findings reported so far count in the run's totals even when the
     // input then fails, so that the summary always equals the records.
     FindingCounts reported{};
     try {
       if (standard_input) {
         StreamSource source(STDIN_FILENO, name);
-        return Scan(source, std::nullopt, out, reported);
+        return Scan(source, std::nullopt, *printer, out, reported);
       }
       InputFile file = input.directory ? InputFile(input.directory->fd(), input.name, input.path,
                                                    input.follow_links)
                                        : InputFile(input.path);
       progress_.AddTotal(file.size().value_or(0));
-      return Scan(file, file.access_time_kept(), out, reported);
+      return Scan(file, file.access_time_kept(), *printer, out, reported);
     } catch (const std::system_error& e) {
       AddFindings(reported);
       if (e.code() == std::errc::operation_canceled && console_.failed()) {
         return false;  // stopped because standard output failed, which Finish reports
       }
-      return Fail(name, e, out);
+      return Fail(name, e, *printer, out);
     }
   }
 
@@ -242,9 +252,8 @@ class Batch {
 
   // Returns whether the input changed while it was scanned. `reported`
   // counts the findings handed on, per rule, as they are.
-  bool Scan(ScanSource& source, std::optional<bool> access_time_kept, InputOutput& out,
-            FindingCounts& reported) {
-    const ReportLines lines(format_, source.name(), console_.out_is_terminal(), path_end_);
+  bool Scan(ScanSource& source, std::optional<bool> access_time_kept, const InputPrinter& printer,
+            InputOutput& out, FindingCounts& reported) {
     ScannedInput scanned;
     scanned.access_time_kept = access_time_kept;
     std::optional<Sha256> digest;
@@ -266,15 +275,12 @@ class Batch {
         digest->Update(bytes);
       }
     };
-    const bool counting = format_ == OutputFormat::kCounts;
     scanned.counts = ScanInput(
-        source, counting ? FindingOrder::kAsFound : FindingOrder::kReport,
+        source, printer_->finding_order(),
         [&](const ScanFinding& finding) {
           ++reported.at(static_cast<std::size_t>(finding.rule - kSignatureTable.data()));
-          if (!counting) {
-            lines.AppendFinding(out.text(), finding);
-            out.FlushIfLarge();
-          }
+          printer.Finding(out.text(), finding);
+          out.FlushIfLarge();
         },
         control);
     if (digest) {
@@ -284,7 +290,7 @@ class Batch {
     // was found stands, but a file written to meanwhile may hold what was
     // not read: the run fails so that this is not missed.
     scanned.changed = !Unchanged(source);
-    lines.AppendScanned(out.text(), scanned);
+    printer.Scanned(out.text(), scanned);
     {
       const std::lock_guard lock(totals_mutex_);
       ++totals_.scanned;
@@ -313,16 +319,15 @@ class Batch {
     return true;
   }
 
-  bool Fail(const std::string& name, const std::system_error& error, InputOutput& out) {
-    ReportLines(format_, name).AppendFailure(out.text(), error);
+  bool Fail(const std::string& name, const std::system_error& error, const InputPrinter& printer,
+            InputOutput& out) {
+    printer.Failed(out.text(), error);
     out.Message(FailureMessage(name, error));
     const std::lock_guard lock(totals_mutex_);
     ++totals_.failed;
     return true;
   }
 
-  const OutputFormat format_;
-  const char path_end_;
   const unsigned jobs_;
   const bool hash_;
   const std::vector<std::string> command_line_;
@@ -330,6 +335,7 @@ class Batch {
   InputWalk walk_;
   std::size_t next_index_ = 0;
   Console console_;
+  const std::unique_ptr<RunPrinter> printer_;
   OrderedOutput output_;
   ProgressLine progress_;
   std::atomic<bool> failed_{false};

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/report_lines.h"
+#include "cli/output_format.h"
 
 namespace telltale::cli {
 

@@ -1,16 +1,20 @@
 // The JSON records of a run: what ran and when first, a record for every
-// input whatever became of it, the totals last; and digests of exactly the
-// bytes scanned.
+// input whatever became of it, the totals last; digests of exactly the bytes
+// scanned; and the values a run here cannot be made to give.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 
 #include "batch_in_process.h"
+#include "cli/run_printer.h"
 #include "cli/sha256.h"
+#include "detection/telltale.h"
 #include "scanner_process.h"
 
 namespace telltale::cli::testing {
@@ -117,6 +121,50 @@ TEST(JsonRecords, DigestsAreOfExactlyTheBytesScanned) {
   EXPECT_NE(file.find(R"("bytes":3000000,)"), std::string::npos) << file;
   EXPECT_NE(file.find(big_digest), std::string::npos) << file;
   EXPECT_TRUE(file.ends_with("\"}\n")) << file;
+}
+
+TEST(JsonRecords, ClockValuesAndUnkeptAccessTimesAreWrittenExactly) {
+  // A run's clock is not the test's, and as root every access time is kept:
+  // the printer is given such values instead.
+  using namespace std::chrono_literals;
+  const std::unique_ptr<RunPrinter> printer = MakeRunPrinter(OutputFormat::kJson, {});
+  const std::vector<std::string> words{"telltale-scan", "--json", "x"};
+  // 999 microseconds past the millisecond: the start is cut to it, never
+  // moved later than it was.
+  const auto started = std::chrono::sys_days{2026y / 2 / 7} + 4h + 5min + 9s + 123ms + 999us;
+  std::string out;
+  printer->RunStarted(out, RunStart{words, started, "kept for the user's own files"});
+  EXPECT_EQ(out,
+            R"({"type":"run","tool":"telltale-scan","version":"1.00",)"
+            R"("command_line":["telltale-scan","--json","x"],"started":"2026-02-07T04:05:09.123Z",)"
+            R"("access_times":"kept for the user's own files"})"
+            "\n");
+
+  out.clear();
+  const std::unique_ptr<InputPrinter> input = printer->ForInput("x");
+  ScannedInput scanned;
+  scanned.bytes = 3;
+  scanned.access_time_kept = false;
+  input->Scanned(out, scanned);
+  scanned.access_time_kept.reset();  // a stream's
+  input->Scanned(out, scanned);
+  EXPECT_EQ(out, R"({"type":"file","path":"x","bytes":3,"counts":{"JPHide":0,"Hiderman":0},)"
+                 R"("changed":false,"access_time_kept":false})"
+                 "\n"
+                 R"({"type":"file","path":"x","bytes":3,"counts":{"JPHide":0,"Hiderman":0},)"
+                 R"("changed":false})"
+                 "\n");
+
+  out.clear();
+  RunTotals totals;
+  totals.scanned = 1;
+  totals.bytes = 3;
+  totals.elapsed = 61s + 42us;
+  printer->RunEnded(out, totals);
+  EXPECT_EQ(out,
+            R"({"type":"summary","scanned":1,"failed":0,"skipped":0,"bytes":3,)"
+            R"("findings":{"JPHide":0,"Hiderman":0},"elapsed_seconds":61.000042,"exit_status":0})"
+            "\n");
 }
 
 }  // namespace

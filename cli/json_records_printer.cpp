@@ -1,0 +1,176 @@
+#include "cli/json_records_printer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+#include "cli/error_messages.h"
+#include "cli/json_text.h"
+
+namespace telltale::cli {
+namespace {
+
+// `number` with zeros in front up to `width` digits.
+void AppendPadded(std::string& out, std::uint64_t number, std::size_t width) {
+  std::string digits;
+  AppendNumber(digits, number);
+  out.append(width - std::min(width, digits.size()), '0');
+  out += digits;
+}
+
+// 2026-12-07T16:05:09.123Z: the system clock counts UTC.
+void AppendUtcTime(std::string& out, std::chrono::system_clock::time_point when) {
+  namespace chrono = std::chrono;
+  const auto since_epoch = chrono::floor<chrono::milliseconds>(when);
+  const auto day = chrono::floor<chrono::days>(since_epoch);
+  const chrono::year_month_day date(day);
+  const chrono::hh_mm_ss time(since_epoch - day);
+  AppendPadded(out, static_cast<std::uint64_t>(static_cast<int>(date.year())), 4);
+  out += '-';
+  AppendPadded(out, static_cast<unsigned>(date.month()), 2);
+  out += '-';
+  AppendPadded(out, static_cast<unsigned>(date.day()), 2);
+  out += 'T';
+  AppendPadded(out, static_cast<std::uint64_t>(time.hours().count()), 2);
+  out += ':';
+  AppendPadded(out, static_cast<std::uint64_t>(time.minutes().count()), 2);
+  out += ':';
+  AppendPadded(out, static_cast<std::uint64_t>(time.seconds().count()), 2);
+  out += '.';
+  AppendPadded(out, static_cast<std::uint64_t>(time.subseconds().count()), 3);
+  out += 'Z';
+}
+
+// "path":"..." with "path_hex" added when the name is not UTF-8, so that
+// a script can still open exactly the file meant.
+std::string JsonPathMembers(std::string_view path) {
+  std::string members = "\"path\":";
+  AppendJsonString(members, path);
+  if (!IsValidUtf8(path)) {
+    members += R"(,"path_hex":")";
+    AppendHex(members, path);
+    members += '"';
+  }
+  return members;
+}
+
+// A finding record per finding, then one file, error or skipped record.
+class InputRecords final : public InputPrinter {
+ public:
+  explicit InputRecords(std::string_view path)
+      : path_(path), path_members_(JsonPathMembers(path)) {}
+
+  void Finding(std::string& out, const ScanFinding& finding) const override {
+    out += R"({"type":"finding",)";
+    out += path_members_;
+    out += R"(,"tool":)";
+    AppendJsonString(out, finding.rule->tool);
+    out += R"(,"position":)";
+    AppendNumber(out, finding.position);
+    out += R"(,"offset":)";
+    AppendNumber(out, finding.position - 1);
+    out += "}\n";
+  }
+
+  void Scanned(std::string& out, const ScannedInput& input) const override {
+    out += R"({"type":"file",)";
+    out += path_members_;
+    out += R"(,"bytes":)";
+    AppendNumber(out, input.bytes);
+    out += R"(,"counts":)";
+    AppendToolCounts(out, input.counts);
+    out += R"(,"changed":)";
+    out += input.changed ? "true" : "false";
+    if (input.access_time_kept) {
+      out += R"(,"access_time_kept":)";
+      out += *input.access_time_kept ? "true" : "false";
+    }
+    if (!input.sha256.empty()) {
+      out += R"(,"sha256":")";
+      out += input.sha256;
+      out += '"';
+    }
+    out += "}\n";
+  }
+
+  void Failed(std::string& out, const std::system_error& error) const override {
+    out += R"({"type":"error",)";
+    out += path_members_;
+    out += R"(,"error":)";
+    AppendJsonString(out, FailureDescription(path_, error));
+    out += R"(,"errno":)";
+    AppendNumber(out, error.code().value());
+    out += "}\n";
+  }
+
+  void Skipped(std::string& out, std::string_view reason) const override {
+    out += R"({"type":"skipped",)";
+    out += path_members_;
+    out += R"(,"reason":)";
+    AppendJsonString(out, reason);
+    out += "}\n";
+  }
+
+ private:
+  std::string path_;
+  std::string path_members_;
+};
+
+// The run record first, what ran and when, and the summary last.
+class JsonRecordsPrinter final : public RunPrinter {
+ public:
+  JsonRecordsPrinter() = default;
+
+  [[nodiscard]] FindingOrder finding_order() const override { return FindingOrder::kReport; }
+
+  void RunStarted(std::string& out, const RunStart& start) const override {
+    out += R"({"type":"run","tool":"telltale-scan","version":)";
+    AppendJsonString(out, kVersion);
+    out += R"(,"command_line":[)";
+    for (std::size_t i = 0; i < start.command_line.size(); ++i) {
+      if (i > 0) {
+        out += ',';
+      }
+      AppendJsonString(out, start.command_line[i]);
+    }
+    out += R"(],"started":")";
+    AppendUtcTime(out, start.started);
+    out += R"(","access_times":)";
+    AppendJsonString(out, start.access_times);
+    out += "}\n";
+  }
+
+  [[nodiscard]] std::unique_ptr<InputPrinter> ForInput(std::string_view path) const override {
+    return std::make_unique<InputRecords>(path);
+  }
+
+  void RunEnded(std::string& out, const RunTotals& totals) const override {
+    out += R"({"type":"summary","scanned":)";
+    AppendNumber(out, totals.scanned);
+    out += R"(,"failed":)";
+    AppendNumber(out, totals.failed);
+    out += R"(,"skipped":)";
+    AppendNumber(out, totals.skipped);
+    out += R"(,"bytes":)";
+    AppendNumber(out, totals.bytes);
+    out += R"(,"findings":)";
+    AppendToolCounts(out, totals.findings);
+    const auto micros = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(totals.elapsed).count());
+    out += R"(,"elapsed_seconds":)";
+    AppendNumber(out, micros / 1'000'000);
+    out += '.';
+    AppendPadded(out, micros % 1'000'000, 6);
+    out += R"(,"exit_status":)";
+    AppendNumber(out, static_cast<std::uint64_t>(totals.exit_status));
+    out += "}\n";
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<RunPrinter> MakeJsonRecordsPrinter() {
+  return std::make_unique<JsonRecordsPrinter>();
+}
+
+}  // namespace telltale::cli
