@@ -117,7 +117,7 @@ class FileScan {
   void HandOn(const ChunkFindings& found, std::span<const unsigned char> chunk) {
     pass_.PassOn(chunk);
     for (const Position position : found.first_rule) {
-      pass_.emit()(ScanFinding{&kFirstRule, position});
+      pass_.report()(ScanFinding{&kFirstRule, position});
     }
     for (const std::uint64_t block : found.candidate_blocks) {
       if (candidates_.size() <= block) {
@@ -148,7 +148,7 @@ class FileScan {
         pass_.ReadExactly(start, {buffer.data(), wanted});
         pass_.Progress(wanted);
         ScanRuleRange(Bytes(buffer.data(), wanted), kSecondRule, 0,
-                      static_cast<std::size_t>(stop - start), start, second_found, pass_.emit());
+                      static_cast<std::size_t>(stop - start), start, second_found, pass_.report());
         start = stop;
       }
     });

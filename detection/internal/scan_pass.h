@@ -33,7 +33,7 @@ class ScanPass {
   [[nodiscard]] const FindingCounts& counts() const { return counts_; }
 
   // Counts a finding and hands it on.
-  [[nodiscard]] const FindingCallback& emit() const { return emit_; }
+  [[nodiscard]] const FindingCallback& report() const { return report_; }
   // Counts a finding that is held back, to be handed on by HandOnHeld.
   void CountHeld(const SignatureRule& rule) { ++counts_.at(IndexOf(rule)); }
   void HandOnHeld(const ScanFinding& finding) const { on_finding_(finding); }
@@ -90,7 +90,7 @@ class ScanPass {
   const std::size_t block_;
   ScanProgress progress_;
   FindingCounts counts_{};
-  const FindingCallback emit_ = [this](const ScanFinding& f) {
+  const FindingCallback report_ = [this](const ScanFinding& f) {
     ++counts_.at(IndexOf(*f.rule));
     on_finding_(f);
   };

@@ -47,9 +47,9 @@ void ScanStream(ScanPass& pass, FindingOrder order, std::size_t chunk, std::size
                       [&](std::uint64_t, std::uint64_t start, std::uint64_t until) {
                         const auto from = static_cast<std::size_t>(start - base);
                         const auto to = static_cast<std::size_t>(until - base);
-                        if (ScanFirstRuleRange(view, from, to, base, first_found, pass.emit())) {
+                        if (ScanFirstRuleRange(view, from, to, base, first_found, pass.report())) {
                           ScanRuleRange(view, kSecondRule, from, to, base, second_found,
-                                        held ? hold : pass.emit());
+                                        held ? hold : pass.report());
                         }
                       });
     next_start = std::max(next_start, stop);
