@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "detection/telltale.h"
-#include "window/form1.h"
-#include "window/results_box_sink.h"
+#include "window/qt/form1.h"
+#include "window/qt/results_box_sink.h"
 
 namespace telltale {
 namespace {

@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 namespace telltale::testing {
 

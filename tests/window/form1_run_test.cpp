@@ -13,8 +13,8 @@
 
 #include "detection/scan_error.h"
 #include "form1_harness.h"
-#include "window/failure_box.h"
-#include "window/results_box_sink.h"
+#include "window/qt/failure_box.h"
+#include "window/qt/results_box_sink.h"
 
 namespace telltale::testing {
 namespace {

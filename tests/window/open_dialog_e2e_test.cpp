@@ -26,8 +26,8 @@
 #include <functional>
 #include <optional>
 
-#include "window/form1.h"
-#include "window/open_dialog.h"
+#include "window/qt/form1.h"
+#include "window/qt/open_dialog.h"
 
 namespace telltale::testing {
 

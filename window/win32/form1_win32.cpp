@@ -18,7 +18,7 @@
 
 #include "detection/telltale.h"
 #include "detection/win32/wide_text.h"
-#include "window/run_thread.h"
+#include "window/common/run_thread.h"
 #include "window/win32/progress_window.h"
 
 namespace telltale::win32 {

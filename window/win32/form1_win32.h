@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "window/form1_layout.h"
+#include "window/common/form1_layout.h"
 
 namespace telltale::win32 {
 

@@ -10,7 +10,7 @@
 
 #include "detection/telltale.h"
 #include "detection/win32/wide_text.h"
-#include "window/arguments.h"
+#include "window/common/arguments.h"
 #include "window/win32/form1_win32.h"
 
 namespace {

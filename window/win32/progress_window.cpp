@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-#include "window/progress_bar_steps.h"
+#include "window/common/progress_bar_steps.h"
 
 namespace telltale::win32 {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/results_box_sink.h"
+#include "window/qt/results_box_sink.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <string>
 
-#include "window/run_thread.h"
+#include "window/common/run_thread.h"
 
 namespace telltale {
 

@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <QAbstractScrollArea>
 #include <QCloseEvent>
@@ -24,15 +24,15 @@
 #include <utility>
 #include <vector>
 
-#include "window/background_run.h"
-#include "window/busy_cursor.h"
-#include "window/dropped_file.h"
-#include "window/failure_box.h"
-#include "window/form1_layout.h"
-#include "window/input_blocker.h"
-#include "window/open_dialog.h"
-#include "window/results_box_sink.h"
-#include "window/run_progress_dialog.h"
+#include "window/qt/background_run.h"
+#include "window/qt/busy_cursor.h"
+#include "window/common/dropped_file.h"
+#include "window/qt/failure_box.h"
+#include "window/common/form1_layout.h"
+#include "window/qt/input_blocker.h"
+#include "window/qt/open_dialog.h"
+#include "window/qt/results_box_sink.h"
+#include "window/qt/run_progress_dialog.h"
 
 namespace telltale {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/run_thread.h"
+#include "window/common/run_thread.h"
 
 #include <system_error>
 #include <utility>

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "window/form1_layout.h"
-#include "window/run_failure.h"
+#include "window/common/form1_layout.h"
+#include "window/common/run_failure.h"
 
 class QCloseEvent;
 class QDragEnterEvent;

@@ -1,4 +1,4 @@
-#include "window/background_run.h"
+#include "window/qt/background_run.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "window/failure_box.h"
+#include "window/qt/failure_box.h"
 
 #include <QMessageBox>
 

@@ -1,4 +1,4 @@
-#include "window/run_progress_dialog.h"
+#include "window/qt/run_progress_dialog.h"
 
 #include <QDir>
 #include <QFontMetrics>
@@ -6,8 +6,8 @@
 #include <QProgressBar>
 #include <algorithm>
 
-#include "window/background_run.h"
-#include "window/progress_bar_steps.h"
+#include "window/qt/background_run.h"
+#include "window/common/progress_bar_steps.h"
 
 namespace telltale {
 namespace {
