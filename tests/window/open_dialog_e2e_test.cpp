@@ -36,8 +36,8 @@ class OpenDialogEndToEndTest : public QObject {
 
  public:
   // The program always shows Qt's own dialog; a desktop's (GTK, portal)
-  // could not be driven from here in any case. The user's home and every XDG folder are an empty folder of the test's: the
-  // program must leave it empty.
+  // could not be driven from here in any case. The user's home and every XDG folder are an empty
+  // folder of the test's: the program must leave it empty.
   static void initMain() {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     static QTemporaryDir home;
@@ -69,7 +69,7 @@ class OpenDialogEndToEndTest : public QObject {
       file.write(QByteArray::fromHex("FFD8FFDB0043") + QByteArray(200, 'a') + "CDN");
     }
     Form1 form(ShowOpenDialog, [](QWidget&, const RunFailure& failure) {
-      QFAIL(qPrintable("unexpected failure: " + failure.ResultsText()));
+      QFAIL(qPrintable("unexpected failure: " + QString::fromStdString(failure.ResultsText())));
     });
     QSignalSpy finished(&form, &Form1::runFinished);
     QVERIFY(ShowAndActivate(form));
@@ -210,10 +210,11 @@ class OpenDialogEndToEndTest : public QObject {
       QVERIFY(file.open(QIODevice::WriteOnly));
       QVERIFY(file.resize(qint64{64} << 30));
     }
-    Form1 form([&](QWidget&, const QString&) { return std::optional<QString>(path); },
-               [](QWidget&, const RunFailure& failure) {
-                 QFAIL(qPrintable("unexpected failure: " + failure.ResultsText()));
-               });
+    Form1 form(
+        [&](QWidget&, const QString&) { return std::optional<QString>(path); },
+        [](QWidget&, const RunFailure& failure) {
+          QFAIL(qPrintable("unexpected failure: " + QString::fromStdString(failure.ResultsText())));
+        });
     QSignalSpy finished(&form, &Form1::runFinished);
     QVERIFY(ShowAndActivate(form));
     QTest::keyClick(&form, Qt::Key_R, Qt::AltModifier);

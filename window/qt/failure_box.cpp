@@ -5,11 +5,10 @@
 namespace telltale {
 
 void ShowFailureBox(QWidget& parent, const RunFailure& failure) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Telltale"),
-                  QStringLiteral("Could not scan %1.").arg(failure.path), QMessageBox::Ok, &parent);
+  QMessageBox box(QMessageBox::Critical, QString::fromStdString(RunFailure::BoxTitle()),
+                  QString::fromStdString(failure.BoxText()), QMessageBox::Ok, &parent);
   box.setObjectName(QStringLiteral("failureBox"));
-  box.setInformativeText(
-      QStringLiteral("Error %1: %2.").arg(failure.number).arg(failure.description));
+  box.setInformativeText(QString::fromStdString(failure.BoxDetail()));
   box.exec();
 }
 
