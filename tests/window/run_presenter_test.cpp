@@ -138,8 +138,7 @@ TEST_F(RunPresenterTest, ProgressShowsAfterHalfASecondAndItsRateOnceSteady) {
                              "no ticks",
                              "idle",
                              "no progress",
-                             "results: Could not scan " + path + ": " +
-                                 std::generic_category().message(ECANCELED),
+                             "results: Could not scan " + path + ": Operation canceled",
                          }));
 }
 

@@ -5,7 +5,9 @@
 namespace telltale {
 
 RunFailure RunFailure::Of(std::string path, const std::error_code& code) {
-  std::string description = code.message();
+  // Linux's words for a cancel, which the Windows C runtime has none for.
+  std::string description =
+      code == std::errc::operation_canceled ? "Operation canceled" : code.message();
   // Windows' system messages end with ".\r\n"; the texts add their own stop.
   while (!description.empty() && (description.back() == '\n' || description.back() == '\r' ||
                                   description.back() == '.' || description.back() == ' ')) {

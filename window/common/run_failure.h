@@ -8,7 +8,8 @@ namespace telltale {
 
 struct RunFailure {
   // The failure of the Run of `path` with `code`; the description is the
-  // code's message without the line end and full stop some systems add.
+  // code's message without the line end and full stop some systems add, and
+  // "Operation canceled" for a cancel on every system.
   static RunFailure Of(std::string path, const std::error_code& code);
 
   std::string path;         // as it was given: the name's bytes, UTF-8 where valid
