@@ -85,8 +85,8 @@ class FakeView final : public RunView {
 
 class RunPresenterTest : public ::testing::Test {
  protected:
-  std::string LongFile() const {
-    const std::string path = dir.Write("large scan.bin", "");
+  [[nodiscard]] std::string LongFile() const {
+    std::string path = dir.Write("large scan.bin", "");
     std::filesystem::resize_file(testing::PathFromUtf8(path), kLongRunBytes);
     return path;
   }

@@ -77,7 +77,8 @@ class Form1 : public QWidget, private RunView {
   // The controls of the layout table, in its order, and the Tab order it gives.
   void CreateControls();
   void SetTabOrder();
-  void OnRunFinished();
+  // Posted by PostRunFinished(), by name.
+  Q_INVOKABLE void OnRunFinished();
   // Any edit of the logo notice empties it.
   void OnLogoNoticeChanged();
 
