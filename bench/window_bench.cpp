@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "detection/telltale.h"
-#include "window/form1.h"
-#include "window/results_box_sink.h"
+#include "window/qt/form1.h"
+#include "window/qt/results_box_text.h"
 
 namespace telltale {
 namespace {
@@ -48,7 +48,7 @@ void BM_RunScanKeepingLastText(benchmark::State& state) {
 void BM_RunThroughForm1(benchmark::State& state) {
   Form1 form([](QWidget&, const QString&) { return std::optional<QString>(g_path); },
              [](QWidget&, const RunFailure& failure) {
-               static_cast<void>(std::fprintf(stderr, "%s\n", qPrintable(failure.ResultsText())));
+               static_cast<void>(std::fprintf(stderr, "%s\n", failure.ResultsText().c_str()));
                std::abort();
              });
   auto* run = form.findChild<QPushButton*>("cmdTest");
@@ -63,7 +63,7 @@ void BM_RunThroughForm1(benchmark::State& state) {
   // Untimed: the box must show what RunScan alone ends with.
   LastTextSink sink;
   RunScan(EncodedPath(), sink);
-  if (results->toPlainText() != ResultsBoxSink::DisplayText(sink.text())) {
+  if (results->toPlainText() != ResultsBoxText(sink.text())) {
     state.SkipWithError("the Run through Form1 did not end with the last report");
   }
 }

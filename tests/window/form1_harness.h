@@ -17,9 +17,16 @@
 #include <optional>
 #include <vector>
 
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 namespace telltale::testing {
+
+// A failure as the window reported it, in the window's strings.
+struct ReportedFailure {
+  QString path;
+  int number = 0;
+  QString description;
+};
 
 class Form1Harness {
  public:
@@ -90,7 +97,7 @@ class Form1Harness {
   QSignalSpy finished{&form, &Form1::runFinished};
   std::deque<std::optional<QString>> answers;
   int dialogs_shown = 0;
-  std::vector<RunFailure> failures;
+  std::vector<ReportedFailure> failures;
   std::vector<QString> dialog_folders;  // where each dialog was asked to start
   // Whether the busy cursor was still up when the failure box was shown.
   bool busy_during_report = false;
@@ -112,7 +119,8 @@ class Form1Harness {
       qFatal("a failure box without the window as parent");
     }
     busy_during_report = QGuiApplication::overrideCursor() != nullptr;
-    failures.push_back(failure);
+    failures.push_back({QFile::decodeName(QByteArray::fromStdString(failure.path)), failure.number,
+                        QString::fromStdString(failure.description)});
   }
 };
 

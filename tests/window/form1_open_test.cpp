@@ -20,8 +20,8 @@
 #include <utility>
 
 #include "form1_harness.h"
-#include "window/arguments.h"
-#include "window/dropped_file.h"
+#include "window/common/arguments.h"
+#include "window/common/dropped_file.h"
 
 namespace telltale::testing {
 namespace {

@@ -26,8 +26,8 @@
 #include <functional>
 #include <optional>
 
-#include "window/form1.h"
-#include "window/open_dialog.h"
+#include "window/qt/form1.h"
+#include "window/qt/open_dialog.h"
 
 namespace telltale::testing {
 
@@ -69,7 +69,7 @@ class OpenDialogEndToEndTest : public QObject {
       file.write(QByteArray::fromHex("FFD8FFDB0043") + QByteArray(200, 'a') + "CDN");
     }
     Form1 form(ShowOpenDialog, [](QWidget&, const RunFailure& failure) {
-      QFAIL(qPrintable("unexpected failure: " + failure.ResultsText()));
+      QFAIL(qPrintable("unexpected failure: " + QString::fromStdString(failure.ResultsText())));
     });
     QSignalSpy finished(&form, &Form1::runFinished);
     QVERIFY(ShowAndActivate(form));
@@ -210,10 +210,11 @@ class OpenDialogEndToEndTest : public QObject {
       QVERIFY(file.open(QIODevice::WriteOnly));
       QVERIFY(file.resize(qint64{64} << 30));
     }
-    Form1 form([&](QWidget&, const QString&) { return std::optional<QString>(path); },
-               [](QWidget&, const RunFailure& failure) {
-                 QFAIL(qPrintable("unexpected failure: " + failure.ResultsText()));
-               });
+    Form1 form(
+        [&](QWidget&, const QString&) { return std::optional<QString>(path); },
+        [](QWidget&, const RunFailure& failure) {
+          QFAIL(qPrintable("unexpected failure: " + QString::fromStdString(failure.ResultsText())));
+        });
     QSignalSpy finished(&form, &Form1::runFinished);
     QVERIFY(ShowAndActivate(form));
     QTest::keyClick(&form, Qt::Key_R, Qt::AltModifier);

@@ -3,7 +3,7 @@
 // is a file, never an option. The application is made as the program makes
 // it, from a command line that holds such names after "--", before the tests
 // run.
-#include "window/open_display.h"
+#include "window/qt/open_display.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "detection/platform/win32/wide_text.h"
-#include "window/form1_layout.h"
+#include "window/common/form1_layout.h"
 #include "window/win32/form1_win32.h"
 
 namespace {

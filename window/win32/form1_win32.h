@@ -4,32 +4,39 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "window/form1_layout.h"
+#include "window/common/form1_layout.h"
+#include "window/common/run_presenter.h"
+#include "window/common/run_view.h"
+#include "window/win32/form1_class.h"
 
 namespace telltale::win32 {
 
-inline constexpr wchar_t kForm1ClassName[] = L"TelltaleForm1";
+class ProgressWindow;
 
 // The identifier of the control at `index` of the layout table, by which
 // other programs, such as the tests, can find it.
 constexpr int ControlId(std::size_t index) { return 100 + static_cast<int>(index); }
 
-class Form1 {
+// Draws what its RunPresenter decides about a Run, and forwards the user's
+// acts to it. Its members are defined by job: the window and its messages
+// in form1_win32.cpp, the keyboard in form1_keyboard.cpp, what a Run shows
+// in form1_run_view.cpp.
+class Form1 : private RunView {
  public:
   // Creates the window, hidden; the icon and the logo come from the
   // program's resources.
   explicit Form1(HINSTANCE instance);
   // A Run still going is stopped and waited for.
-  ~Form1();
+  ~Form1() override;
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
@@ -49,27 +56,25 @@ class Form1 {
   void RethrowFailure() const;
 
  private:
-  // A Run going on, with all it holds; destroying it ends the Run.
-  struct ActiveRun;
-
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
   void MoveFocus(bool backwards);
   void OnCommand(int id, int code);
-  // Asks for a file and starts scanning it on a thread of its own. Until the
-  // Run ends the window is disabled, and a progress window appears should the
-  // Run take a while.
-  void OnRunClicked();
-  void OnDropFiles(HDROP drop);
-  void OnTimer();
-  // The results box gets the last report, or the reason the file could not
-  // be scanned; a failure is then reported, unless the user cancelled.
-  void OnRunFinished();
   // Any edit of the logo notice empties it.
   void OnLogoNoticeChanged();
-  void StopRun();
   [[nodiscard]] HWND Control(std::size_t index) const { return controls_.at(index); }
+
+  // RunView
+  std::optional<std::string> AskForFile(const std::string& folder) override;
+  void SetBusy(bool busy) override;
+  void StartTicks(std::chrono::milliseconds every) override;
+  void StopTicks() override;
+  void ShowProgress(const ProgressShown& shown) override;
+  void HideProgress() override;
+  void SetResults(const std::string& text) override;
+  void ShowFailureBox(const RunFailure& failure) override;
+  void PostRunFinished() override;
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
@@ -82,11 +87,11 @@ class Form1 {
   bool ready_ = false;
   // The control the focus returns to when the window is activated again.
   HWND last_focus_ = nullptr;
-  // Where the Open dialog starts: the user's folder, then the folder of the
-  // file scanned last, however it was chosen.
-  std::wstring dialog_folder_;
-  std::unique_ptr<ActiveRun> run_;
+  // While busy: the control that had the focus when the Run started.
+  HWND run_focus_ = nullptr;
+  std::unique_ptr<ProgressWindow> progress_;
   std::exception_ptr failure_;
+  RunPresenter presenter_;
 };
 
 }  // namespace telltale::win32

@@ -10,7 +10,8 @@
 
 #include "detection/platform/win32/wide_text.h"
 #include "detection/telltale.h"
-#include "window/arguments.h"
+#include "detection/platform/win32/wide_text.h"
+#include "window/common/arguments.h"
 #include "window/win32/form1_win32.h"
 
 namespace {

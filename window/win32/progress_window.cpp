@@ -2,41 +2,24 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <cstdio>
-#include <system_error>
 #include <utility>
 
-#include "window/progress_bar_steps.h"
+#include "detection/platform/win32/wide_text.h"
+#include "window/common/progress_bar_steps.h"
+#include "window/common/run_view.h"
+#include "window/win32/last_error.h"
 
 namespace telltale::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TelltaleRunProgress";
-constexpr int kClientWidth = 360;
+// Wide enough for a status line with a rate and hours left at 8 points.
+constexpr int kClientWidth = 420;
 constexpr int kClientHeight = 112;
 constexpr int kMargin = 12;
 constexpr int kLineHeight = 16;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
-
-std::wstring DataSize(std::uint64_t bytes) {
-  if (bytes < 1024) {
-    return std::to_wstring(bytes) + L" bytes";
-  }
-  constexpr std::array<const wchar_t*, 6> kUnits{L"KiB", L"MiB", L"GiB", L"TiB", L"PiB", L"EiB"};
-  auto value = static_cast<double>(bytes) / 1024.0;
-  std::size_t unit = 0;
-  while (value >= 1024.0 && unit + 1 < kUnits.size()) {
-    value /= 1024.0;
-    ++unit;
-  }
-  std::array<wchar_t, 32> text{};
-  static_cast<void>(std::swprintf(text.data(), text.size(), L"%.1f %ls", value, kUnits.at(unit)));
-  return text.data();
-}
 
 void RegisterClassOnce(HINSTANCE instance) {
   WNDCLASSEXW existing{};
@@ -49,8 +32,7 @@ void RegisterClassOnce(HINSTANCE instance) {
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_PROGRESS_CLASS;
   if (InitCommonControlsEx(&controls) == 0) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "cannot load the progress bar");
+    ThrowLastError("cannot load the progress bar");
   }
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
@@ -60,8 +42,7 @@ void RegisterClassOnce(HINSTANCE instance) {
   window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   window_class.lpszClassName = kClassName;
   if (RegisterClassExW(&window_class) == 0) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "cannot register the progress window");
+    ThrowLastError("cannot register the progress window");
   }
 }
 
@@ -72,18 +53,13 @@ HWND Child(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD 
       r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (child == nullptr) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "cannot create the progress window");
+    ThrowLastError("cannot create the progress window");
   }
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
 }
 
 }  // namespace
-
-std::wstring BytesDoneText(const ScanProgress& progress) {
-  return DataSize(progress.done) + L" of " + DataSize(progress.total);
-}
 
 ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
                                std::function<void()> on_cancel)
@@ -103,32 +79,27 @@ ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
   window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, L"Telltale",
                             kStyle, left, top, width, height, owner, nullptr, instance, nullptr);
   if (window_ == nullptr) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "cannot create the progress window");
+    ThrowLastError("cannot create the progress window");
   }
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
 
   constexpr int kWidth = kClientWidth - 2 * kMargin;
   // The path is shortened in its middle when it is wider than the window.
-  file_ = Child(window_, WC_STATICW, (L"Checking " + path).c_str(),
+  file_ = Child(window_, WC_STATICW, (WideForDisplay(kCheckingLead) + path).c_str(),
                 SS_LEFT | SS_PATHELLIPSIS | SS_NOPREFIX,
                 {kMargin, kMargin, kMargin + kWidth, kMargin + kLineHeight}, -1, font);
-  bytes_ = Child(window_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX,
-                 {kMargin, kMargin + kLineHeight, kMargin + kWidth, kMargin + 2 * kLineHeight}, -1,
-                 font);
+  status_line_ = Child(
+      window_, WC_STATICW, L"", SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX,
+      {kMargin, kMargin + kLineHeight, kMargin + kWidth, kMargin + 2 * kLineHeight}, -1, font);
   bar_ = Child(window_, PROGRESS_CLASSW, L"", 0, {kMargin, 46, kMargin + kWidth, 46 + kLineHeight},
                -1, font);
   SendMessageW(bar_, PBM_SETRANGE32, 0, kProgressBarSteps);
   const int button_left = kClientWidth - kMargin - kButtonWidth;
   const int button_top = kClientHeight - kMargin - kButtonHeight;
-  HWND cancel =
-      Child(window_, WC_BUTTONW, L"Cancel", BS_DEFPUSHBUTTON | WS_TABSTOP,
-            {button_left, button_top, button_left + kButtonWidth, button_top + kButtonHeight},
-            IDCANCEL, font);
-  Update({});
-  ShowWindow(window_, SW_SHOWNORMAL);
-  SetFocus(cancel);
+  cancel_ = Child(window_, WC_BUTTONW, L"Cancel", BS_DEFPUSHBUTTON | WS_TABSTOP,
+                  {button_left, button_top, button_left + kButtonWidth, button_top + kButtonHeight},
+                  IDCANCEL, font);
 }
 
 ProgressWindow::~ProgressWindow() {
@@ -136,13 +107,16 @@ ProgressWindow::~ProgressWindow() {
   DestroyWindow(window_);
 }
 
-void ProgressWindow::Update(const ScanProgress& progress) {
-  std::wstring text = BytesDoneText(progress);
-  if (text != bytes_text_) {
-    bytes_text_ = std::move(text);
-    SetWindowTextW(bytes_, bytes_text_.c_str());
+void ProgressWindow::Update(const std::wstring& status, int bar) {
+  if (status != status_) {
+    status_ = status;
+    SetWindowTextW(status_line_, status_.c_str());
   }
-  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(ProgressBarValue(progress)), 0);
+  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(bar), 0);
+  if (IsWindowVisible(window_) == 0) {
+    ShowWindow(window_, SW_SHOWNORMAL);
+    SetFocus(cancel_);
+  }
 }
 
 bool ProgressWindow::TranslateKeyboard(MSG& message) {

@@ -1,4 +1,4 @@
-#include "window/input_blocker.h"
+#include "window/qt/input_blocker.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "window/run_failure.h"
+#include "window/common/run_failure.h"
 
 namespace telltale {
 

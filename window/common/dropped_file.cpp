@@ -1,4 +1,4 @@
-#include "window/dropped_file.h"
+#include "window/common/dropped_file.h"
 
 #include <algorithm>
 #include <cstddef>

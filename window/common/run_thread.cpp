@@ -1,4 +1,4 @@
-#include "window/run_thread.h"
+#include "window/common/run_thread.h"
 
 #include <system_error>
 #include <utility>
@@ -25,12 +25,14 @@ void RunThread::Start(std::string path, ResultsSink& sink,
             // Handed to the window's thread, which tells the user.
             failure_ = std::current_exception();
           }
+          finished_.store(true, std::memory_order_release);
           on_finished();
         });
   } catch (const std::system_error&) {
     // No thread to run on: the Run fails as any other does, so that the
     // failure reaches the user the same way.
     failure_ = std::current_exception();
+    finished_.store(true, std::memory_order_release);
     on_finished();
   }
 }

@@ -3,17 +3,15 @@
 
 #include <QProgressDialog>
 #include <QString>
-#include <QTimer>
+
+#include "window/common/run_view.h"
 
 class QProgressBar;
 
 namespace telltale {
 
-class BackgroundRun;
-
-// Appears once `run` has gone on for half a second, naming the file and
-// showing the bytes read of the bytes to read. Cancel, Escape and the
-// dialog's close button ask the Run to stop.
+// Names the file and shows the presenter's status line and bar. Cancel,
+// Escape and the dialog's close button emit canceled().
 //
 // Not modal: a modal dialog would keep the window's close button from
 // working; the window's input is dropped by an InputBlocker instead.
@@ -21,7 +19,10 @@ class RunProgressDialog final : public QProgressDialog {
   Q_OBJECT
 
  public:
-  RunProgressDialog(QWidget& window, const QString& path, BackgroundRun& run);
+  // Hidden until shown; `path` is the file as the user is shown it.
+  RunProgressDialog(QWidget& window, const QString& path);
+
+  void Update(const ProgressShown& shown);
 
   // Escape reaches the dialog as its cancel shortcut only while its window
   // is the active one; otherwise QDialog takes it as a rejection, which
@@ -29,12 +30,8 @@ class RunProgressDialog final : public QProgressDialog {
   void reject() override;
 
  private:
-  void Update();
-
-  BackgroundRun& run_;
   QProgressBar* bar_;  // owned by the dialog
   QString file_;       // the path as the label shows it
-  QTimer poll_;
 };
 
 }  // namespace telltale

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -10,8 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "window/form1_layout.h"
-#include "window/run_failure.h"
+#include "window/common/form1_layout.h"
+#include "window/common/run_failure.h"
+#include "window/common/run_presenter.h"
+#include "window/common/run_view.h"
 
 class QCloseEvent;
 class QDragEnterEvent;
@@ -23,13 +26,17 @@ class QPushButton;
 
 namespace telltale {
 
+class RunProgressDialog;
+
 // Asks the user for the file to scan, starting in `folder`; empty when the
 // user cancelled.
 using ChooseFile = std::function<std::optional<QString>(QWidget& parent, const QString& folder)>;
 // Tells the user that a Run failed; returns when the user has taken note.
 using ReportFailure = std::function<void(QWidget& parent, const RunFailure& failure)>;
 
-class Form1 : public QWidget {
+// Draws what its RunPresenter decides about a Run, and forwards the user's
+// acts to it.
+class Form1 : public QWidget, private RunView {
   Q_OBJECT
 
  public:
@@ -64,21 +71,27 @@ class Form1 : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  // A Run going on, with all it holds; destroying it ends the Run.
-  struct ActiveRun;
+  // What the window holds while busy; destroying it gives the input back.
+  struct Busy;
 
   // The controls of the layout table, in its order, and the Tab order it gives.
   void CreateControls();
   void SetTabOrder();
-  // Asks for a file and starts scanning it on a thread of its own. Until the
-  // Run ends the window repaints but takes no input, and a progress dialog
-  // appears should the Run take a while.
-  void OnRunClicked();
-  // The results box gets the last report, or the reason the file could not
-  // be scanned; a failure is then reported, unless the user cancelled.
-  void OnRunFinished();
+  // Posted by PostRunFinished(), by name.
+  Q_INVOKABLE void OnRunFinished();
   // Any edit of the logo notice empties it.
   void OnLogoNoticeChanged();
+
+  // RunView
+  std::optional<std::string> AskForFile(const std::string& folder) override;
+  void SetBusy(bool busy) override;
+  void StartTicks(std::chrono::milliseconds every) override;
+  void StopTicks() override;
+  void ShowProgress(const ProgressShown& shown) override;
+  void HideProgress() override;
+  void SetResults(const std::string& text) override;
+  void ShowFailureBox(const RunFailure& failure) override;
+  void PostRunFinished() override;
 
   ChooseFile cdlTest_;
   ReportFailure report_failure_;
@@ -87,10 +100,11 @@ class Form1 : public QWidget {
   QPushButton* cmdTest_ = nullptr;
   QPlainTextEdit* txtResults_ = nullptr;
   QLineEdit* Text3_ = nullptr;
-  // Where the Open dialog starts: the home folder, then the folder of the
-  // file scanned last, however it was chosen.
-  QString dialog_folder_;
-  std::unique_ptr<ActiveRun> run_;
+  std::unique_ptr<Busy> busy_;
+  std::unique_ptr<RunProgressDialog> progress_;
+  QTimer ticks_;
+  // Last, so that a Run still going is stopped and joined before the rest goes.
+  RunPresenter presenter_;
 };
 
 }  // namespace telltale

@@ -1,4 +1,4 @@
-#include "window/open_display.h"
+#include "window/qt/open_display.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "window/open_dialog.h"
+#include "window/qt/open_dialog.h"
 
 #include <QFileDialog>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "window/arguments.h"
+#include "window/common/arguments.h"
 
 #include <string_view>
 

@@ -1,17 +1,11 @@
-#include "window/results_box_sink.h"
+#include "window/qt/results_box_text.h"
 
 #include <QByteArray>
 #include <QFile>
 
 namespace telltale {
 
-void ResultsBoxSink::Show() {
-  if (texts_set() > 0) {
-    box_.setPlainText(DisplayText(text()));
-  }
-}
-
-QString ResultsBoxSink::DisplayText(std::string_view text) {
+QString ResultsBoxText(std::string_view text) {
   // The path in the text is the file name's bytes, encoded with
   // QFile::encodeName; decoding them the same way gives back the name shown
   // in the dialog.

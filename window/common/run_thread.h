@@ -38,6 +38,9 @@ class RunThread {
     return {done_.load(std::memory_order_relaxed), total_.load(std::memory_order_relaxed)};
   }
 
+  // Whether the Run has ended: on_finished has been called, or is about to be.
+  [[nodiscard]] bool Finished() const { return finished_.load(std::memory_order_acquire); }
+
   // Waits for the Run's thread to end (at once, after on_finished), then
   // returns if the Run succeeded and throws its failure if it did not.
   void JoinAndRethrow();
@@ -45,6 +48,7 @@ class RunThread {
  private:
   std::atomic<std::uint64_t> done_{0};
   std::atomic<std::uint64_t> total_{0};
+  std::atomic<bool> finished_{false};
   std::exception_ptr failure_;  // written by the Run's thread before it ends
   // Last, so that the thread is joined before the members it uses go.
   std::jthread thread_;

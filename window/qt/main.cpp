@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "detection/telltale.h"
-#include "window/arguments.h"
-#include "window/form1.h"
-#include "window/open_display.h"
+#include "window/common/arguments.h"
+#include "window/qt/form1.h"
+#include "window/qt/open_display.h"
 
 int main(int argc, char* argv[]) {
   // The command line is answered before any display is opened, so that help,
