@@ -15,8 +15,8 @@
 #include <random>
 #include <string>
 
-#include "detection/internal/find_kernel.h"
-#include "detection/telltale.h"
+#include "internal/find_kernel.h"
+#include "telltale/telltale.h"
 
 namespace telltale {
 namespace {

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 #include "window/qt/form1.h"
 #include "window/qt/results_box_text.h"
 

@@ -28,8 +28,8 @@
 #include "cli/progress_line.h"
 #include "cli/run_printer.h"
 #include "cli/sha256.h"
-#include "detection/quoted_name.h"
-#include "detection/telltale.h"
+#include "telltale/quoted_name.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <thread>
 
-#include "detection/quoted_name.h"
+#include "telltale/quoted_name.h"
 
 namespace telltale::cli {
 namespace {

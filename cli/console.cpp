@@ -4,8 +4,8 @@
 
 #include "cli/output_sizes.h"
 #include "cli/terminal.h"
-#include "detection/platform/descriptor_io.h"
-#include "detection/telltale.h"
+#include "telltale/platform/descriptor_io.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli {
 namespace {

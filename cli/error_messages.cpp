@@ -1,6 +1,6 @@
 #include "cli/error_messages.h"
 
-#include "detection/quoted_name.h"
+#include "telltale/quoted_name.h"
 
 namespace telltale::cli {
 

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "cli/directory_entries.h"
-#include "detection/quoted_name.h"
-#include "detection/scan_error.h"
+#include "telltale/quoted_name.h"
+#include "telltale/scan_error.h"
 
 namespace telltale::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstddef>
 
-#include "detection/quoted_name.h"
+#include "telltale/quoted_name.h"
 
 namespace telltale::cli {
 namespace {

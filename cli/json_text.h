@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli {
 

@@ -14,7 +14,7 @@
 #include "cli/program_start.h"
 #include "cli/terminal.h"
 #include "cli/window_text.h"
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 
 namespace {
 

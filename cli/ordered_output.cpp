@@ -1,7 +1,7 @@
 #include "cli/ordered_output.h"
 
 #include "cli/output_sizes.h"
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/console.h"
-#include "detection/turn_order.h"
+#include "telltale/turn_order.h"
 
 namespace telltale::cli {
 

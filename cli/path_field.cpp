@@ -1,6 +1,6 @@
 #include "cli/path_field.h"
 
-#include "detection/quoted_name.h"
+#include "telltale/quoted_name.h"
 
 namespace telltale::cli {
 

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "cli/list_file.h"
-#include "detection/platform/descriptor_io.h"
-#include "detection/quoted_name.h"
+#include "telltale/platform/descriptor_io.h"
+#include "telltale/quoted_name.h"
 
 namespace telltale::cli {
 

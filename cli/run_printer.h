@@ -13,7 +13,7 @@
 
 #include "cli/output_format.h"
 #include "cli/path_field.h"
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli {
 

@@ -6,8 +6,8 @@
 
 #include "cli/console.h"
 #include "cli/exit_status.h"
-#include "detection/quoted_name.h"
-#include "detection/telltale.h"
+#include "telltale/quoted_name.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli {
 

@@ -17,7 +17,7 @@ set(TELLTALE_RELEASE_DATE 2026-12-07)
 
 set(TELLTALE_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
 configure_file(${PROJECT_SOURCE_DIR}/detection/version.h.in
-               ${TELLTALE_GENERATED_DIR}/detection/version.h @ONLY)
+               ${TELLTALE_GENERATED_DIR}/telltale/version.h @ONLY)
 foreach(page telltale.1 telltale-scan.1)
   configure_file(${PROJECT_SOURCE_DIR}/docs/${page}.in ${TELLTALE_GENERATED_DIR}/docs/${page} @ONLY)
 endforeach()

@@ -1,13 +1,13 @@
 // What reading an input file does on every system; opening it and asking its
 // state are in posix/ and win32/.
-#include "detection/input_file.h"
+#include "telltale/input_file.h"
 
 #include <algorithm>
 #include <system_error>
 #include <utility>
 
-#include "detection/platform/descriptor_io.h"
-#include "detection/scan_error.h"
+#include "telltale/platform/descriptor_io.h"
+#include "telltale/scan_error.h"
 
 namespace telltale {
 

@@ -1,8 +1,8 @@
-#include "detection/marker_search.h"
+#include "telltale/marker_search.h"
 
 #include <algorithm>
 
-#include "detection/internal/find_kernel.h"
+#include "internal/find_kernel.h"
 
 namespace telltale {
 namespace {

@@ -1,4 +1,4 @@
-#include "detection/quoted_name.h"
+#include "telltale/quoted_name.h"
 
 #include <algorithm>
 #include <cstddef>

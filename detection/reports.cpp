@@ -1,9 +1,9 @@
-#include "detection/reports.h"
+#include "telltale/reports.h"
 
 #include <charconv>
 #include <iterator>
 
-#include "detection/internal/report_builder.h"
+#include "internal/report_builder.h"
 
 namespace telltale {
 

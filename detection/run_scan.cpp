@@ -1,9 +1,9 @@
-#include "detection/run_scan.h"
+#include "telltale/run_scan.h"
 
-#include "detection/input_file.h"
-#include "detection/internal/report_builder.h"
-#include "detection/reports.h"
-#include "detection/scan_error.h"
+#include "internal/report_builder.h"
+#include "telltale/input_file.h"
+#include "telltale/reports.h"
+#include "telltale/scan_error.h"
 
 namespace telltale {
 

@@ -1,10 +1,10 @@
-#include "detection/scan_content.h"
+#include "telltale/scan_content.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "detection/internal/rule_scan.h"
-#include "detection/sizes.h"
+#include "internal/rule_scan.h"
+#include "telltale/sizes.h"
 
 namespace telltale {
 

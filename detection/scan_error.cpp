@@ -1,4 +1,4 @@
-#include "detection/scan_error.h"
+#include "telltale/scan_error.h"
 
 #include <string>
 

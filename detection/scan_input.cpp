@@ -1,9 +1,9 @@
-#include "detection/scan_input.h"
+#include "telltale/scan_input.h"
 
 #include <algorithm>
 
-#include "detection/internal/scan_pass.h"
-#include "detection/scan_error.h"
+#include "internal/scan_pass.h"
+#include "telltale/scan_error.h"
 
 namespace telltale {
 

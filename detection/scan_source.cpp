@@ -1,6 +1,6 @@
-#include "detection/scan_source.h"
+#include "telltale/scan_source.h"
 
-#include "detection/platform/descriptor_io.h"
+#include "telltale/platform/descriptor_io.h"
 
 namespace telltale {
 

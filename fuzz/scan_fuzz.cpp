@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "detection/scan_content.h"
-#include "detection/scan_input.h"
 #include "memory_source.h"
 #include "reference_scan.h"
+#include "telltale/scan_content.h"
+#include "telltale/scan_input.h"
 
 namespace {
 

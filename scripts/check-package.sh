@@ -30,9 +30,9 @@ done
 # What the package has to say of itself, from the project's own files.
 project_version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 shown_version=$(sed -n 's/^#define TELLTALE_VERSION_SHOWN "\([^"]*\)"$/\1/p' \
-  "$build/generated/detection/version.h")
+  "$build/generated/telltale/version.h")
 [ -n "$project_version" ] || die "no CPACK_PACKAGE_VERSION in $build/CPackConfig.cmake"
-[ -n "$shown_version" ] || die "no TELLTALE_VERSION_SHOWN in $build/generated/detection/version.h"
+[ -n "$shown_version" ] || die "no TELLTALE_VERSION_SHOWN in $build/generated/telltale/version.h"
 metainfo=usr/share/metainfo/org.example.telltale.metainfo.xml
 desktop=usr/share/applications/telltale.desktop
 icon_sizes=(16 22 24 32 48 64 128 256)

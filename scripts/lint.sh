@@ -20,5 +20,6 @@ printf '%s\n' "${units[@]}" |
 # process ends soon after anyway.
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability \
   --inline-suppr --std=c++20 --language=c++ --library=googletest --library=qt --library=posix \
-  --suppress='resourceLeak:tests/*' -I . -I tests/support -I tests/cli -I tests/window \
+  --suppress='resourceLeak:tests/*' -I . -I detection/include -I detection -I build/generated \
+  -I tests/support -I tests/cli -I tests/window \
   "${units[@]}"

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <string_view>
 
-#include "detection/platform/win32/handle_descriptor.h"
-#include "detection/platform/win32/wide_text.h"
-#include "detection/platform/win32/win32_error.h"
+#include "telltale/platform/win32/handle_descriptor.h"
+#include "telltale/platform/win32/wide_text.h"
+#include "telltale/platform/win32/win32_error.h"
 
 namespace telltale::cli {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <system_error>
 
-#include "detection/platform/win32/handle_descriptor.h"
-#include "detection/platform/win32/wide_text.h"
-#include "detection/platform/win32/win32_error.h"
+#include "telltale/platform/win32/handle_descriptor.h"
+#include "telltale/platform/win32/wide_text.h"
+#include "telltale/platform/win32/win32_error.h"
 
 namespace telltale::cli {
 

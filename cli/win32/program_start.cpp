@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "cli/program_start.h"
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 
 namespace telltale::cli {
 

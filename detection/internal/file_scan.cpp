@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "detection/internal/chunk_buffer.h"
-#include "detection/internal/rule_scan.h"
-#include "detection/internal/scan_pass.h"
-#include "detection/turn_order.h"
+#include "internal/chunk_buffer.h"
+#include "internal/rule_scan.h"
+#include "internal/scan_pass.h"
+#include "telltale/turn_order.h"
 
 namespace telltale {
 namespace {

@@ -1,7 +1,7 @@
 // Built with -mavx2 and called only where the processor has AVX2.
 #include <immintrin.h>
 
-#include "detection/internal/simd_find.h"
+#include "internal/simd_find.h"
 
 namespace telltale::simd {
 namespace {

@@ -1,4 +1,4 @@
-#include "detection/internal/find_kernel.h"
+#include "internal/find_kernel.h"
 
 namespace telltale {
 namespace {

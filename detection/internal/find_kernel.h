@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "detection/signature_table.h"
+#include "telltale/signature_table.h"
 
 namespace telltale {
 

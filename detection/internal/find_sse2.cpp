@@ -1,7 +1,7 @@
 // SSE2 is part of every x86-64 processor: the baseline vector search.
 #include <emmintrin.h>
 
-#include "detection/internal/simd_find.h"
+#include "internal/simd_find.h"
 
 namespace telltale::simd {
 namespace {

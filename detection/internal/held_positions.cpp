@@ -1,4 +1,4 @@
-#include "detection/internal/held_positions.h"
+#include "internal/held_positions.h"
 
 #include <unistd.h>
 
@@ -9,9 +9,9 @@
 #include <system_error>
 #include <utility>
 
-#include "detection/platform/descriptor_io.h"
-#include "detection/platform/temporary_file.h"
-#include "detection/scan_error.h"
+#include "telltale/platform/descriptor_io.h"
+#include "telltale/platform/temporary_file.h"
+#include "telltale/scan_error.h"
 
 namespace telltale {
 namespace {

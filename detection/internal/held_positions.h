@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "detection/scan_content.h"
+#include "telltale/scan_content.h"
 
 namespace telltale {
 

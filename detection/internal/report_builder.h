@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "detection/scan_content.h"
+#include "telltale/scan_content.h"
 
 namespace telltale {
 

@@ -1,8 +1,8 @@
-#include "detection/internal/rule_scan.h"
+#include "internal/rule_scan.h"
 
 #include <algorithm>
 
-#include "detection/internal/find_kernel.h"
+#include "internal/find_kernel.h"
 
 namespace telltale {
 namespace {

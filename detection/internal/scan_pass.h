@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
-#include "detection/scan_error.h"
-#include "detection/scan_input.h"
+#include "telltale/scan_error.h"
+#include "telltale/scan_input.h"
 
 namespace telltale {
 

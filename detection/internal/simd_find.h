@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "detection/internal/find_kernel.h"
+#include "internal/find_kernel.h"
 
 namespace telltale::simd {
 namespace {

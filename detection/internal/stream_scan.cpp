@@ -4,10 +4,10 @@
 #include <cstring>
 #include <optional>
 
-#include "detection/internal/chunk_buffer.h"
-#include "detection/internal/held_positions.h"
-#include "detection/internal/rule_scan.h"
-#include "detection/internal/scan_pass.h"
+#include "internal/chunk_buffer.h"
+#include "internal/held_positions.h"
+#include "internal/rule_scan.h"
+#include "internal/scan_pass.h"
 
 namespace telltale {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <system_error>
 
-#include "detection/input_file.h"
-#include "detection/scan_error.h"
-#include "detection/sizes.h"
+#include "telltale/input_file.h"
+#include "telltale/scan_error.h"
+#include "telltale/sizes.h"
 
 namespace telltale {
 namespace {

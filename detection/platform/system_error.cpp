@@ -1,4 +1,4 @@
-#include "detection/platform/system_error.h"
+#include "telltale/platform/system_error.h"
 
 #include <string>
 

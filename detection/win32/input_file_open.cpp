@@ -5,11 +5,11 @@
 #include <cerrno>
 #include <string>
 
-#include "detection/input_file.h"
-#include "detection/platform/win32/handle_descriptor.h"
-#include "detection/platform/win32/wide_text.h"
-#include "detection/platform/win32/win32_error.h"
-#include "detection/scan_error.h"
+#include "telltale/input_file.h"
+#include "telltale/platform/win32/handle_descriptor.h"
+#include "telltale/platform/win32/wide_text.h"
+#include "telltale/platform/win32/win32_error.h"
+#include "telltale/scan_error.h"
 
 namespace telltale {
 namespace {

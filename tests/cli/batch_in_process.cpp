@@ -13,8 +13,8 @@
 #include <system_error>
 
 #include "cli/command_line.h"
-#include "detection/platform/descriptor_io.h"
-#include "detection/telltale.h"
+#include "telltale/platform/descriptor_io.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli::testing {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "detection/sizes.h"
 #include "scanner_process.h"
+#include "telltale/sizes.h"
 
 namespace telltale::cli::testing {
 namespace {

@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "detection/version.h"
 #include "scanner_process.h"
+#include "telltale/version.h"
 
 namespace telltale::cli::testing {
 namespace {

@@ -14,8 +14,8 @@
 #include "batch_in_process.h"
 #include "cli/run_printer.h"
 #include "cli/sha256.h"
-#include "detection/telltale.h"
 #include "scanner_process.h"
+#include "telltale/telltale.h"
 
 namespace telltale::cli::testing {
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/output_sizes.h"
-#include "detection/sizes.h"
 #include "scanner_process.h"
+#include "telltale/sizes.h"
 
 namespace telltale::cli::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "detection/scan_content.h"
+#include "telltale/scan_content.h"
 #include "test_support.h"
 
 namespace telltale::cli::testing {

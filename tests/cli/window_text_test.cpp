@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "detection/run_scan.h"
 #include "scanner_process.h"
+#include "telltale/run_scan.h"
 
 namespace telltale::cli::testing {
 namespace {

@@ -1,5 +1,5 @@
 // Opening and reading files that change, grow past 4 GiB, or are not files.
-#include "detection/input_file.h"
+#include "telltale/input_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,10 +19,10 @@
 #include <system_error>
 #include <thread>
 
-#include "detection/platform/descriptor_io.h"
-#include "detection/run_scan.h"
-#include "detection/scan_error.h"
-#include "detection/scan_input.h"
+#include "telltale/platform/descriptor_io.h"
+#include "telltale/run_scan.h"
+#include "telltale/scan_error.h"
+#include "telltale/scan_input.h"
 #include "test_support.h"
 
 namespace telltale {

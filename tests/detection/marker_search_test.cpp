@@ -1,12 +1,12 @@
 // The search primitive, and each vector version of it against the plain one.
-#include "detection/marker_search.h"
+#include "telltale/marker_search.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "detection/internal/find_kernel.h"
+#include "internal/find_kernel.h"
 #include "reference_scan.h"
 #include "test_support.h"
 

@@ -1,5 +1,5 @@
 // The texts of the results box, byte for byte.
-#include "detection/reports.h"
+#include "telltale/reports.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // A Run from the sink's side: which texts, in which order, and how it fails.
-#include "detection/run_scan.h"
+#include "telltale/run_scan.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "detection/scan_error.h"
+#include "telltale/scan_error.h"
 #include "test_support.h"
 
 namespace telltale {

@@ -1,12 +1,12 @@
 // The scan's rules: what counts as a finding, and in which order.
-#include "detection/scan_content.h"
+#include "telltale/scan_content.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "detection/sizes.h"
 #include "reference_scan.h"
+#include "telltale/sizes.h"
 #include "test_support.h"
 
 namespace telltale {

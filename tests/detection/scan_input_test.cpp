@@ -1,6 +1,6 @@
 // The streamed scan must find exactly what the plain scan finds, in the order
 // asked, wherever chunks and blocks are cut and whatever kind of input it is.
-#include "detection/scan_input.h"
+#include "telltale/scan_input.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,10 +14,10 @@
 #include <string>
 #include <thread>
 
-#include "detection/input_file.h"
-#include "detection/scan_error.h"
 #include "memory_source.h"
 #include "reference_scan.h"
+#include "telltale/input_file.h"
+#include "telltale/scan_error.h"
 #include "test_support.h"
 
 namespace telltale {

@@ -1,6 +1,6 @@
 // Items finished out of order by several threads come out in order, and a
 // stop lets every waiting thread go.
-#include "detection/turn_order.h"
+#include "telltale/turn_order.h"
 
 #include <gtest/gtest.h>
 

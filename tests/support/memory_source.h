@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "detection/scan_source.h"
+#include "telltale/scan_source.h"
 
 namespace telltale::testing {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "detection/scan_content.h"
+#include "telltale/scan_content.h"
 
 namespace telltale {
 

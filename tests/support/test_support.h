@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "detection/marker_search.h"
-#include "detection/results_sink.h"
-#include "detection/scan_content.h"
+#include "telltale/marker_search.h"
+#include "telltale/results_sink.h"
+#include "telltale/scan_content.h"
 
 namespace telltale::testing {
 

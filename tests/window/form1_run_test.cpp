@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "detection/scan_error.h"
 #include "form1_harness.h"
+#include "telltale/scan_error.h"
 #include "window/qt/failure_box.h"
 #include "window/qt/results_box_text.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 #include "window/common/form1_layout.h"
 #include "window/win32/form1_win32.h"
 

@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "detection/input_file.h"
-#include "detection/platform/descriptor_io.h"
-#include "detection/platform/win32/handle_descriptor.h"
-#include "detection/scan_error.h"
-#include "detection/scan_input.h"
 #include "reference_scan.h"
+#include "telltale/input_file.h"
+#include "telltale/platform/descriptor_io.h"
+#include "telltale/platform/win32/handle_descriptor.h"
+#include "telltale/scan_error.h"
+#include "telltale/scan_input.h"
 #include "test_support.h"
 
 namespace telltale {

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 
 namespace telltale::windows_testing {
 namespace {

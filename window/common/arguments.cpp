@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "detection/quoted_name.h"
+#include "telltale/quoted_name.h"
 
 namespace telltale {
 namespace {

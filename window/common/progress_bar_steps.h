@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 
 namespace telltale {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 
 namespace telltale {
 

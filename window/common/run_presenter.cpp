@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 #include "window/common/progress_bar_steps.h"
 #include "window/common/progress_text.h"
 #include "window/common/read_rate.h"

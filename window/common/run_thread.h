@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 
 namespace telltale {
 

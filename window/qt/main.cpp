@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "detection/telltale.h"
+#include "telltale/telltale.h"
 #include "window/common/arguments.h"
 #include "window/qt/form1.h"
 #include "window/qt/open_display.h"

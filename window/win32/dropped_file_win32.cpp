@@ -1,6 +1,6 @@
 #include "window/win32/dropped_file_win32.h"
 
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 
 namespace telltale::win32 {
 

@@ -1,7 +1,7 @@
 // What Form1 shows of a Run, as its RunPresenter tells it.
 #include <string>
 
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 #include "window/win32/form1_messages.h"
 #include "window/win32/form1_win32.h"
 #include "window/win32/open_dialog_win32.h"

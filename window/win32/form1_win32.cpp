@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 #include "window/win32/dropped_file_win32.h"
 #include "window/win32/form1_messages.h"
 #include "window/win32/last_error.h"

@@ -8,9 +8,8 @@
 #include <system_error>
 #include <vector>
 
-#include "detection/platform/win32/wide_text.h"
-#include "detection/telltale.h"
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
+#include "telltale/telltale.h"
 #include "window/common/arguments.h"
 #include "window/win32/form1_win32.h"
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 #include "window/common/progress_bar_steps.h"
 #include "window/common/run_view.h"
 #include "window/win32/last_error.h"

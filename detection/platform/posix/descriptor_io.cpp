@@ -1,11 +1,11 @@
-#include "detection/platform/descriptor_io.h"
+#include "telltale/platform/descriptor_io.h"
 
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "detection/platform/system_error.h"
+#include "telltale/platform/system_error.h"
 
 namespace telltale {
 namespace {

@@ -1,5 +1,5 @@
 // The temporary file in $TMPDIR (or /tmp), without a name where possible.
-#include "detection/platform/temporary_file.h"
+#include "telltale/platform/temporary_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "detection/platform/system_error.h"
+#include "telltale/platform/system_error.h"
 
 namespace telltale {
 namespace {

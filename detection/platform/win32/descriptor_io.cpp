@@ -2,7 +2,7 @@
 // ReadFile and WriteFile, never the C runtime, so that no byte (CR LF,
 // Ctrl+Z) is translated whatever the descriptor's mode. Text for a console
 // goes as UTF-16, which it shows whatever its code page.
-#include "detection/platform/descriptor_io.h"
+#include "telltale/platform/descriptor_io.h"
 
 #include <windows.h>
 
@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <optional>
 
-#include "detection/platform/system_error.h"
-#include "detection/platform/win32/handle_descriptor.h"
-#include "detection/platform/win32/wide_text.h"
-#include "detection/platform/win32/win32_error.h"
+#include "telltale/platform/system_error.h"
+#include "telltale/platform/win32/handle_descriptor.h"
+#include "telltale/platform/win32/wide_text.h"
+#include "telltale/platform/win32/win32_error.h"
 
 namespace telltale {
 namespace {

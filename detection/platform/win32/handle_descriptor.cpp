@@ -1,4 +1,4 @@
-#include "detection/platform/win32/handle_descriptor.h"
+#include "telltale/platform/win32/handle_descriptor.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "detection/platform/system_error.h"
-#include "detection/platform/win32/win32_error.h"
+#include "telltale/platform/system_error.h"
+#include "telltale/platform/win32/win32_error.h"
 
 namespace telltale {
 

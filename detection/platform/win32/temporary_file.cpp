@@ -1,14 +1,14 @@
 // The temporary file in the user's folder for temporary files, deleted by the
 // system when its handle closes, even if the program is killed.
-#include "detection/platform/temporary_file.h"
+#include "telltale/platform/temporary_file.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <string>
 
-#include "detection/platform/win32/handle_descriptor.h"
-#include "detection/platform/win32/win32_error.h"
+#include "telltale/platform/win32/handle_descriptor.h"
+#include "telltale/platform/win32/win32_error.h"
 
 namespace telltale {
 

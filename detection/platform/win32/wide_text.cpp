@@ -1,4 +1,4 @@
-#include "detection/platform/win32/wide_text.h"
+#include "telltale/platform/win32/wide_text.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "detection/platform/system_error.h"
+#include "telltale/platform/system_error.h"
 
 namespace telltale {
 

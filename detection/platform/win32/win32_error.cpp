@@ -1,10 +1,10 @@
-#include "detection/platform/win32/win32_error.h"
+#include "telltale/platform/win32/win32_error.h"
 
 #include <windows.h>
 
 #include <cerrno>
 
-#include "detection/platform/system_error.h"
+#include "telltale/platform/system_error.h"
 
 namespace telltale {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "detection/results_sink.h"
-#include "detection/scan_input.h"
+#include "telltale/results_sink.h"
+#include "telltale/scan_input.h"
 
 namespace telltale {
 

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "detection/platform/system_error.h"  // IWYU pragma: export
+#include "telltale/platform/system_error.h"  // IWYU pragma: export
 
 namespace telltale {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "detection/signature_table.h"
+#include "telltale/signature_table.h"
 
 namespace telltale {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "detection/results_sink.h"
+#include "telltale/results_sink.h"
 
 namespace telltale {
 

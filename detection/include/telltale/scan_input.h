@@ -7,9 +7,9 @@
 #include <span>
 #include <stop_token>
 
-#include "detection/scan_content.h"
-#include "detection/scan_source.h"
-#include "detection/sizes.h"
+#include "telltale/scan_content.h"
+#include "telltale/scan_source.h"
+#include "telltale/sizes.h"
 
 namespace telltale {
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "detection/marker_search.h"
-#include "detection/signature_table.h"
+#include "telltale/marker_search.h"
+#include "telltale/signature_table.h"
 
 namespace telltale {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "detection/scan_source.h"
+#include "telltale/scan_source.h"
 
 namespace telltale {
 
