@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Times telltale-scan against dd, ripgrep and yara on a large random file, a
 # Run (--window-text) against dd on the same file, and -c --hash against
 # openssl dgst; against ripgrep and yara on a file of nothing but 0xFF bytes;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the scan benchmarks once and prints the ratios they are judged by.
 # Needs a Release build in build/ (scripts/test.sh makes one).
 set -euo pipefail

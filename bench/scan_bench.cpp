@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scan throughput on 256 MiB buffers of several shapes, with glibc's memchr
 // over the random buffer as the yardstick; then, on a 1 GiB file in the page
 // cache, a bare read loop, the streamed scan at several chunk sizes and a

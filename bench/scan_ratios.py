@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Prints the scan's throughput as ratios taken within one benchmark run.
 
 Usage: scan_ratios.py RESULTS.json   (Google Benchmark's --benchmark_out)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The window's benchmark: a Run through Form1 against RunScan alone.
 # Included from bench/CMakeLists.txt, which has found Google Benchmark.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the window adds to a Run: a Run through Form1 (Run pressed, the dialog
 // answering at once, the Run on its own thread until Form1 reports its end)
 // against RunScan with a sink that only keeps the last text, both on the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scanning every input of a run with a pool of jobs.
 #pragma once
 

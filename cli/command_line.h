@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the command line asks for.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Standard output and standard error, shared by every job, with an optional
 // status line kept at the bottom of the terminal.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The -c output: a line PATH:JPHIDE:HIDERMAN per input read to its end, with
 // its SHA-256 last when asked for.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a walk asks of the system about directories and their entries. Each
 // system's answers are in posix/ or win32/; the walk itself is input_walk.cpp.
 // Directories are held as descriptors; every entry is reached through its

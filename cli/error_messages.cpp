@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/error_messages.h"
 
 #include "telltale/quoted_name.h"

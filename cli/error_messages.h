@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What telltale-scan says on standard error, and how a failure is described.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exit statuses, as grep has them.
 #pragma once
 

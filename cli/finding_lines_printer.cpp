@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/finding_lines_printer.h"
 
 #include <utility>

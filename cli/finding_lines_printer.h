@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The default output: a line PATH:POSITION:TOOL per finding.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The inputs of one run, in order: the paths given, and with recursion the
 // files under the directories given, each directory's entries sorted by name.
 #pragma once

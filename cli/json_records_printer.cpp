@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/json_records_printer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pieces of JSON text: strings from bytes such as file names, numbers, and
 // counts by tool.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // telltale-scan: the command-line scanner for many files at once.
 #include <unistd.h>
 

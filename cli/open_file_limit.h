@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How many files the scanner may hold open at once.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Output of inputs scanned at the same time, printed as if one at a time.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The formats telltale-scan prints its results in.
 #pragma once
 

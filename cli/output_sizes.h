@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every size that bounds telltale-scan's output buffers, in one place.
 #pragma once
 

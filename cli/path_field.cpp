@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/path_field.h"
 
 #include "telltale/quoted_name.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the findings and counts lines show the input they are about.
 #pragma once
 

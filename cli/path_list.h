@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Names of files to scan, read from a file or standard input as they are
 // needed (--files-from).
 #pragma once

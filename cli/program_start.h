@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the scanner does first, before anything is opened: each system's
 // standard streams made safe to use, and the arguments as UTF-8 or raw bytes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A line on the terminal that tells how far a long scan has come.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What telltale-scan prints on standard output as a run goes: a printer per
 // output format, told each event of the run in order.
 #pragma once

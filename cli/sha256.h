@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SHA-256 of a byte stream given in pieces, through the system's library for
 // it: OpenSSL's libcrypto, or CNG (bcrypt) on Windows.
 #pragma once

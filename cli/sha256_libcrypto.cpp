@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SHA-256 through OpenSSL's libcrypto.
 #include <openssl/evp.h>
 

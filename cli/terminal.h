@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whether a standard stream is an interactive terminal, told in each
 // system's own way (posix/, win32/).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/window_text.h"
 
 #include <unistd.h>

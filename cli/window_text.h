@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the window's results box holds after a Run on one file.
 #pragma once
 

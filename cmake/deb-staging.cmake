@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Run by CPack (CPACK_PRE_BUILD_SCRIPTS) on the staged files, before they are
 # packed. For a Debian package it does what Debian's helpers would: strips the
 # compiler's notes from the programs, gzips the manual pages and adds the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # telltale_include_folders(<target> PUBLIC|PRIVATE <folder>...) lets <target>
 # (and, PUBLIC, what links it) include the
 # headers of the named folders of the tree as "<folder>/name.h", and nothing

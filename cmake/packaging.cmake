@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # `cpack -G DEB` in a configured and built tree makes telltale_<version>_<arch>.deb:
 # both programs, their manual pages, the desktop entry, icons and software
 # centre entry, installed under /usr. Dependencies come from the shared

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The one version of the project is project(VERSION ...). Everything that
 # shows it is made from it here: the programs' version.h, the Windows version
 # record, the manual pages and the AppStream metadata.

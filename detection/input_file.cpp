@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What reading an input file does on every system; opening it and asking its
 // state are in posix/ and win32/.
 #include "telltale/input_file.h"

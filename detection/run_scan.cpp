@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "telltale/run_scan.h"
 
 #include "internal/report_builder.h"

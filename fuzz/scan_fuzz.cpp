@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Differential fuzzing: the fast scan, the streamed scan and the plain scan
 // must give the same findings on any bytes, the streamed scan with any chunk
 // and block sizes, from a file or a pipe, in either order.

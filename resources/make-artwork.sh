@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Draws Telltale's artwork with ImageMagick: the logo beside the info lines
 # (logo.bmp, 24-bit, 79 x 114), the application icon (telltale.png,
 # telltale.ico) and the icon theme's copies for the desktop's menus

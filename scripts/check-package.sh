@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian package from a configured and built tree and checks it as
 # it would be installed: lintian, the software centre entry, the desktop entry,
 # the files it holds, and both programs run from an unpacked copy.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The demonstration: opens resources/sample.jpg with the real window on a
 # virtual display, as a file manager's "Open With" would, waits for the Run,
 # copies the results box's text out of the window, saves a picture of the

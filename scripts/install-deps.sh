@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian 12 packages Telltale needs. Run as root (or through sudo).
 #   scripts/install-deps.sh run    building both programs and the demonstration
 #   scripts/install-deps.sh test   everything: tests, static checks, fuzzing,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Static checks over the project's C++ files: clang-format on every one, then
 # clang-tidy and cppcheck on every source file among them that the build
 # compiles. Any finding fails.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds Telltale and starts its window. On a machine without a display it
 # runs the demonstration instead (scripts/demo.sh): a Run through the real
 # window on a virtual display, whose results and picture it prints, and

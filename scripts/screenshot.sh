@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Starts the window program on a virtual X display and saves a picture of its
 # window as docs/screenshot.png.
 #   scripts/screenshot.sh [PROGRAM] [OUTPUT]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Cross-builds telltale-scan and its tests for Windows with mingw-w64, x86_64
 # and i686, runs the tests under Wine, and compares what the Windows scanner
 # prints with what the Linux one prints for the same files.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds everything and runs every check: the formatting, the test suite, the
 # Windows builds and their tests under Wine, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded differential

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/open_file_limit.h"
 
 #include <sys/resource.h>

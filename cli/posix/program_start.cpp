@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/program_start.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SHA-256 through Windows' CNG (bcrypt), the system's own hashing: Debian
 // offers no libcrypto built for Windows.
 #include <windows.h>

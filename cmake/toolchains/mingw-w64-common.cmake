@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What both mingw-w64 toolchain files share; they set TELLTALE_MINGW_TRIPLET,
 # CMAKE_SYSTEM_PROCESSOR and TELLTALE_WINE_NAMES first.
 set(CMAKE_SYSTEM_NAME Windows)

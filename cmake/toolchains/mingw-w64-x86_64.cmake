@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross-compiles for 64-bit Windows with the mingw-w64 compilers of the posix
 # thread model (std::thread, std::mutex), linked statically so that the
 # programs need no DLL beside them. ctest runs the test programs under Wine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The buffer chunks are read into. Private to the detection library.
 #pragma once
 

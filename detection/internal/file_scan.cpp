@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file's scan: two passes, the first shared among threads.
 #include <algorithm>
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Built with -mavx2 and called only where the processor has AVX2.
 #include <immintrin.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The search kernel: a marker prepared for comparing many positions at once,
 // the kernels that search with it, and the choice of the fastest one for this
 // processor. Private to the detection library.

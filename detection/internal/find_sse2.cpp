@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SSE2 is part of every x86-64 processor: the baseline vector search.
 #include <emmintrin.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "internal/held_positions.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Positions held back until an input that cannot be read twice has been read
 // to its end. Private to the detection library.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Building a finding report into an existing string, so that a Run with many
 // findings reuses one buffer. Private to the detection library.
 #pragma once

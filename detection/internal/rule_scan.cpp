@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "internal/rule_scan.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rules' search loops over part of a buffer. Private to the detection
 // library: shared by the whole-content scan and the streamed scan.
 #pragma once

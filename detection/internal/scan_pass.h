@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a file's scan and a stream's share: the source, the caller's control,
 // the progress, the counts and the checks made before each read. Private to
 // the detection library.

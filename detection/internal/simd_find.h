@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The vector search loops, written once and compiled once per instruction set
 // (find_sse2.cpp, find_avx2.cpp). Everything here has
 // internal linkage so that no copy built for one instruction set can be

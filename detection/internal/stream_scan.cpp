@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A stream's scan: one pass, each chunk after the last bytes of the one
 // before.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opening an input file and reading its state through POSIX calls.
 #include <fcntl.h>
 #include <linux/magic.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "telltale/platform/system_error.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "batch_in_process.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the scanner's batch in this process, its standard output and error
 // caught in memory files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file written to while it is scanned: its findings stand, and the run
 // says that it changed.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Runs telltale-scan --json on inputs that give every kind of record and
 checks each line against the documented schema, and the order of the
 records: the run first, the summary last, the summary's totals those of the

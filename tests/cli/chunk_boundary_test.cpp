@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Markers that straddle the boundary between two chunks read from a file are
 // found exactly as in the whole content.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exit statuses as grep's, and failures that are reported without stopping
 // the rest of the batch.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --files-from: more paths to scan, read from a file or standard input.
 #include <fcntl.h>
 #include <gtest/gtest.h>

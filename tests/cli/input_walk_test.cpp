@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The walk itself, changed under it while it runs.
 #include "cli/input_walk.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // JSON strings are escaped correctly, and names that are not UTF-8 keep
 // their readable part and come with their exact bytes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The JSON records of a run: what ran and when first, a record for every
 // input whatever became of it, the totals last; digests of exactly the bytes
 // scanned; and the values a run here cannot be made to give.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Names with control characters, which a terminal would act on, are quoted
 // wherever they may reach one: on standard error always, on standard output
 // when it is a terminal. Elsewhere names stay exact for scripts.

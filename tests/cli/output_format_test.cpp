@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every output format carries exactly the findings of the whole-content
 // scan, in its order, file after file as given, whatever the number of jobs.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Files whose stated size is not their content's: /proc and /sys.
 #include <fcntl.h>
 #include <gtest/gtest.h>

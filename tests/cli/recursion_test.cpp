@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Walking directories: name order, links met skipped or with -L followed
 // without looping, special files skipped with a note and never waited on.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the real telltale-scan and gathers what it printed; files to scan are
 // made in a temporary directory.
 #pragma once

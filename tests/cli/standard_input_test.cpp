@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "-" reads standard input, be it a pipe or a file, in its place among the
 // paths given.
 #include <gtest/gtest.h>

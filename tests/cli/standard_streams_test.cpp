@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Standard streams closed when telltale-scan starts: no file it opens takes
 // their numbers, "-" then fails alone, and output that cannot be written is
 // a failure.

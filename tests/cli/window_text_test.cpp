@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --window-text prints exactly what the window's results box holds after a
 // Run: the last text RunScan sets.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opening and reading files that change, grow past 4 GiB, or are not files.
 #include "telltale/input_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The search primitive, and each vector version of it against the plain one.
 #include "telltale/marker_search.h"
 

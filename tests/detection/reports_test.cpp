@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The texts of the results box, byte for byte.
 #include "telltale/reports.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Run from the sink's side: which texts, in which order, and how it fails.
 #include "telltale/run_scan.h"
 

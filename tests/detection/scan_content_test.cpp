@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scan's rules: what counts as a finding, and in which order.
 #include "telltale/scan_content.h"
 

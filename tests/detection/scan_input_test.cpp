@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The streamed scan must find exactly what the plain scan finds, in the order
 // asked, wherever chunks and blocks are cut and whatever kind of input it is.
 #include "telltale/scan_input.h"

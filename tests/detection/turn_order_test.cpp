@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Items finished out of order by several threads come out in order, and a
 // stop lets every waiting thread go.
 #include "telltale/turn_order.h"

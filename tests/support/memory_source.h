@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An input held in memory, for driving the streamed scan without files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The plain definitions of the search and the scan, kept simple on purpose:
 // the library's fast search, whole-content scan and streamed scan are checked
 // against them.

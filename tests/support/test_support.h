@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers shared by the test suites: byte buffers, random content and
 // temporary files.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # telltale's command line without a display: help, version, refusals and the
 # missing display each end with their own status and one clear message.
 #   cmake -DTELLTALE=path/to/telltale -P check_command_line.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Compiles the Windows resource script, reads the result back and checks the
 # version record and the names of the icon and the logo:
 #   cmake -DWINDRES=... -DRC=... -DGENERATED=... -DWORK=... -P this file

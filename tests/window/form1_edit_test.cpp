@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Editing the boxes: the logo notice empties itself on any edit, without a
 // chain of change events; the other boxes simply take the edit.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Form1 whose Open dialog and failure box are stand-ins, so that tests can
 // press Run without anybody at the screen.
 #pragma once

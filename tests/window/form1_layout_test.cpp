@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Form1 as it first appears: title, layout, texts, logo, focus and tab order.
 #include <QApplication>
 #include <QFontMetrics>

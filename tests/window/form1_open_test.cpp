@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The other ways a file reaches a Run: dropped on the window (anywhere on it,
 // under the name's bytes), or named on the command line as "Open With" does; where the Open dialog
 // starts; and a long path in the results box.

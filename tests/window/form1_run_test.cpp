@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pressing Run: every way of pressing it, the texts a Run leaves in the results
 // box, cancelling the dialog, failing Runs, and the window during a long Run.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole road of a Run on a real X display: Alt+R opens the real Open
 // dialog, a path is typed into it, Enter confirms, and the results box shows
 // the scan; and the window's close button during a long Run. Run under

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's command line reaches the windowing library as the program's
 // name alone: a file named like one of Qt's options (-stylesheet=…, -reverse)
 // is a file, never an option. The application is made as the program makes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The progress window's status line, the same in both windows: sizes as the
 // Qt window wrote them with QLocale::formattedDataSize, then the rate and the
 // time left.

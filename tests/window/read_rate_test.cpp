@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rate the progress window tells: none until it is steady, then the mean
 // over the last seconds, so that one poll's burst barely moves it while a
 // lasting change of speed shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Run as both windows present it: when the progress shows and what it
 // reads, what a success, a failure and a cancel leave behind, where the Open
 // dialog starts, and what a Run going refuses. Real Runs on real files; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Prints the text of one control of the running Telltale window, as UTF-8
 // with its line ends as they are, or where the control sits, for the
 // end-to-end test under Wine:

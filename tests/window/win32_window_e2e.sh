@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Drives the Windows window program under Wine on a private virtual X
 # display, as a user would: xdotool presses the keys, and a helper program
 # reads the controls' texts back through WM_GETTEXT.

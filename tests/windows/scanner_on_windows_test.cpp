@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // telltale-scan.exe as a Windows user runs it: names in any script on the
 // command line and in a walk, standard input taken byte for byte, output with
 // the bytes the Linux build writes, and junctions not followed in a walk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Win32 file services under the scan: bytes read exactly as they are,
 // 64-bit sizes and offsets, UTF-8 names, and failures reported with the same
 // conditions and words as on Linux.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs telltale-scan.exe, as built beside the test program, the way a
 // Windows shell would: a wide command line, standard input through a pipe,
 // standard output and error kept apart.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What `telltale` is asked to do by its command line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file a drop names, read from the URI list the drag carries.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Form1's controls as data: what each one is, where it sits, what it reads
 // and where the Tab key takes the focus. The Qt window and the Win32 window
 // both build their controls from this table, so the two cannot differ.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a Run's progress bar stands, the same in every front end.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The words of a Run's progress, the same in both windows:
 // "1.1 GiB of 64.0 GiB, 450 MiB/s, about 2 minutes left".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "window/common/read_rate.h"
 
 namespace telltale {

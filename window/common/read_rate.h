@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How fast a Run reads, once that can be told without the figure jumping.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Run that could not be completed, and the words the user is told it in.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What both windows decide alike about a Run, from the Run button to the
 // results box: when the progress window shows and what it says, what a
 // failure and a cancel leave behind, where the Open dialog starts, and that

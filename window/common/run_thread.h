@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One Run on a thread of its own, so that the window's thread stays free to
 // repaint while the file is read. No toolkit: each window's front end says
 // how the end of the Run reaches its own thread.

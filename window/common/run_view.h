@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a window draws of a Run, as its RunPresenter tells it to.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shows the busy cursor over every window for as long as it lives.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The modal message box that reports a failed Run.
 #pragma once
 

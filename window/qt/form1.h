@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Telltale's main window: the Run button, the results box, the instructions,
 // the logo and the three information lines.
 #pragma once

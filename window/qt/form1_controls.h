@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Form1's controls as Qt widgets, made from the entries of the layout table.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Keeps the user's input away from one window while a Run goes on.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Telltale window program: `telltale [FILE]`.
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform's Open dialog, as the Run button shows it.
 #pragma once
 

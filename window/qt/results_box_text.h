@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Run's text as the results box shows it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "window/qt/run_progress_dialog.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "window/win32/dropped_file_win32.h"
 
 #include "telltale/platform/win32/wide_text.h"

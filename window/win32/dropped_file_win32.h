@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file a drop on the window names.
 #pragma once
 

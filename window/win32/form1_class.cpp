@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "window/win32/form1_class.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window class of Form1 and the font its controls are drawn in.
 #pragma once
 

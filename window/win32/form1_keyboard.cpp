@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Form1's keyboard: Tab in the layout table's order, Enter on the Run
 // button, its access key, and the progress window's keys.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The messages and the timer Form1 sends itself about a Run.
 #pragma once
 

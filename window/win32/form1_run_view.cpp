@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What Form1 shows of a Run, as its RunPresenter tells it.
 #include <string>
 

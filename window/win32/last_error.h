@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The failure of a Win32 call, as the exception every failure is.
 #pragma once
 

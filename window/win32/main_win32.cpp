@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Telltale window program for Windows: `telltale [FILE]`.
 #include <windows.h>
 // After windows.h, which it needs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "window/win32/open_dialog_win32.h"
 
 #include <commdlg.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The common Open dialog, as the Run button shows it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window that shows how far a long Run has come and lets the user end it.
 #pragma once
 

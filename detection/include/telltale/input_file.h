@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An input file opened and checked for a scan.
 #pragma once
 

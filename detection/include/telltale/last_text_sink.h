@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A sink that keeps what a results box would show: the last text set.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The search primitive: where does a marker next occur in a byte buffer?
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Names made safe to show on a terminal. File names and words of the command
 // line are bytes from outside: printed raw, an escape sequence in one could
 // move the cursor and rewrite lines printed before it. Used by telltale-scan

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The texts a Run shows in the results box.
 #pragma once
 

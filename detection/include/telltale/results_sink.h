@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a Run writes its texts: each call replaces the whole text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One Run: show the selection, read the file, report every finding.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The signature scan: every occurrence of every marker, in report order.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Failures that have no errno of their own. Every failure of a Run is a
 // std::system_error: code() gives the number and its message() the
 // description, what() adds the file's name.

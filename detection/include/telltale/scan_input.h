@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scan of one input, streamed in chunks: any size in bounded memory.
 #pragma once
 

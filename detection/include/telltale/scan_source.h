@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a scan reads its input from: a file that can be read again at any
 // offset, or a stream such as a pipe that can be read once.
 #pragma once

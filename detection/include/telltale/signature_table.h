@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two tool markers Telltale looks for, and how each is compared.
 #pragma once
 

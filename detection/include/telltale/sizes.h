@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every size that bounds the scan's memory or shapes its reads, in one
 // place; the scanner's output sizes are in cli/output_sizes.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The detection library's public interface: the signature table, the scan of
 // a buffer or of a streamed input, the report texts and the Run.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Items finished out of order by several threads, handed on in order.
 #pragma once
 

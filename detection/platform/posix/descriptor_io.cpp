@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "telltale/platform/descriptor_io.h"
 
 #include <poll.h>

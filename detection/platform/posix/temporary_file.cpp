@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The temporary file in $TMPDIR (or /tmp), without a name where possible.
 #include "telltale/platform/temporary_file.h"
 

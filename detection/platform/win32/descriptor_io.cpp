@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole-buffer transfers through the Win32 handles behind descriptors:
 // ReadFile and WriteFile, never the C runtime, so that no byte (CR LF,
 // Ctrl+Z) is translated whatever the descriptor's mode. Text for a console

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "telltale/platform/win32/handle_descriptor.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The temporary file in the user's folder for temporary files, deleted by the
 // system when its handle closes, even if the program is killed.
 #include "telltale/platform/temporary_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "telltale/platform/win32/win32_error.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading and writing whole buffers through file descriptors.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Failures of the system's services, named after what they concern. Every
 // failure is a std::system_error: code() gives the number and its message()
 // the description, what() adds the name.

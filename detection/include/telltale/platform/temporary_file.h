@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A temporary file that nobody else can open and that goes when it is closed.
 // Private to the detection library; each system's is in posix/ or win32/.
 #pragma once

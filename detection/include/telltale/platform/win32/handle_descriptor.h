@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Win32 handles behind C runtime descriptors. The program passes files around
 // as descriptors (int) on every system; on Windows each wraps a handle, which
 // the file services use directly, never through the C runtime's reads.

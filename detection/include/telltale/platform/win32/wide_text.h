@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // UTF-8, which the program uses for every name, to and from the UTF-16 of
 // the Win32 calls.
 #pragma once

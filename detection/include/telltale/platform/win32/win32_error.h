@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Win32 error numbers as the errno conditions the scan reports on every
 // system, so that a missing file reads "No such file or directory" with
 // errno 2 on Windows as on Linux.
