@@ -4,7 +4,7 @@
 // both build their controls from this table, so the two cannot differ.
 //
 // The title "Form1", the spelling "interogate" and the "2.0" banner are kept
-// on purpose, as are the other oddities listed in window/kept_on_purpose.md,
+// on purpose, as are the other oddities listed in kept_on_purpose.md beside this file,
 // each with the test that pins it.
 #pragma once
 
