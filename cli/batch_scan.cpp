@@ -225,16 +225,18 @@ class Batch {
     // The findings reported so far count in the run's totals even when the
     // input then fails, so that the summary always equals the records.
     FindingCounts reported{};
+    bool changed = false;
     try {
       if (standard_input) {
         StreamSource source(STDIN_FILENO, name);
-        return Scan(source, std::nullopt, *printer, out, reported);
+        changed = Scan(source, std::nullopt, *printer, out, reported);
+      } else {
+        InputFile file = input.directory ? InputFile(input.directory->fd(), input.name, input.path,
+                                                     input.follow_links)
+                                         : InputFile(input.path);
+        progress_.AddTotal(file.size().value_or(0));
+        changed = Scan(file, file.access_time_kept(), *printer, out, reported);
       }
-      InputFile file = input.directory ? InputFile(input.directory->fd(), input.name, input.path,
-                                                   input.follow_links)
-                                       : InputFile(input.path);
-      progress_.AddTotal(file.size().value_or(0));
-      return Scan(file, file.access_time_kept(), *printer, out, reported);
     } catch (const std::system_error& e) {
       AddFindings(reported);
       if (e.code() == std::errc::operation_canceled && console_.failed()) {
@@ -242,6 +244,8 @@ class Batch {
       }
       return Fail(name, e, *printer, out);
     }
+    AddFindings(reported);
+    return changed;
   }
 
   void AddFindings(const FindingCounts& counts) {
@@ -252,7 +256,8 @@ class Batch {
   }
 
   // Returns whether the input changed while it was scanned. `reported`
-  // counts the findings handed on, per rule, as they are.
+  // counts the findings handed on, per rule, as they are; the caller adds
+  // them to the totals, whether the scan ends or fails.
   bool Scan(ScanSource& source, std::optional<bool> access_time_kept, const InputPrinter& printer,
             InputOutput& out, FindingCounts& reported) {
     ScannedInput scanned;
@@ -296,9 +301,6 @@ class Batch {
       const std::lock_guard lock(totals_mutex_);
       ++totals_.scanned;
       totals_.bytes += scanned.bytes;
-      for (std::size_t r = 0; r < reported.size(); ++r) {
-        totals_.findings[r] += std::exchange(reported[r], 0);
-      }
     }
     if (scanned.changed) {
       out.Message(QuotedName(source.name()) + ": changed while it was being scanned");
