@@ -31,6 +31,7 @@ class FileScan {
 
   void Run() {
     FirstPass();
+    pass_.Ended();
     SecondPass();
   }
 

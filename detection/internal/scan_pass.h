@@ -72,6 +72,13 @@ class ScanPass {
     }
   }
 
+  // Every byte has been passed on.
+  void Ended() const {
+    if (control_.on_end) {
+      control_.on_end();
+    }
+  }
+
   void AddToTotal(std::uint64_t bytes) { progress_.total += bytes; }
   void Progress(std::size_t bytes_read) {
     progress_.done += bytes_read;

@@ -58,6 +58,7 @@ void ScanStream(ScanPass& pass, FindingOrder order, std::size_t chunk, std::size
     std::memmove(data - carried, view.data() + view.size() - carried, carried);
     offset = view_end;
   }
+  pass.Ended();
   if (held) {
     held->Replay([&](Position p) { pass.HandOnHeld(ScanFinding{&kSecondRule, p}); });
   }

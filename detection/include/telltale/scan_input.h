@@ -37,6 +37,10 @@ struct ScanControl {
   // before the findings in those bytes are handed on: what a digest of the
   // bytes scanned needs. Bytes read a second time are not passed again.
   std::function<void(std::span<const unsigned char>)> on_data;
+  // Called once every byte has been passed to on_data, before the findings
+  // held back until the input's end, if any, are handed on; not called when
+  // the scan fails.
+  std::function<void()> on_end;
 };
 
 struct ScanSizes {
