@@ -96,13 +96,17 @@ class Painter {
       Paint(at, limit, prefix + BreakText("JPEG", at));
       return WalkEnd{std::nullopt, at};
     };
-    if ((start < limit && in_[start] != 0xFF) || (start + 1 < limit && in_[start + 1] != 0xD8)) {
+    // FF D8 FF; cut after FF D8, the start of image marker is there.
+    constexpr std::string_view kStart = "\xFF\xD8\xFF";
+    for (Offset k = 0; k < kStart.size() && start + k < limit; ++k) {
+      if (in_[start + k] != static_cast<unsigned char>(kStart[k])) {
+        return broken(start);
+      }
+    }
+    if (start + 2 > limit) {
       return broken(start);
     }
-    Paint(start, std::min(start + 2, limit), prefix + "JPEG start of image marker");
-    if (start + 2 > limit) {
-      return broken(limit);
-    }
+    Paint(start, start + 2, prefix + "JPEG start of image marker");
     std::optional<std::vector<MpfImage>> mpf;
     Offset pos = start + 2;
     while (true) {
@@ -164,7 +168,8 @@ class Painter {
       pos = segment_end;
       if (code == 0xDA) {
         // Entropy-coded data, up to the first FF (after any fill) that is
-        // neither stuffing (FF 00) nor a restart marker (FF D0..D7).
+        // neither stuffing (FF 00) nor a restart marker (FF D0..D7). A run
+        // of FF the input's end cuts short is still data.
         Offset end = pos;
         while (end < limit) {
           if (in_[end] != 0xFF) {
@@ -175,13 +180,18 @@ class Painter {
           while (next < limit && in_[next] == 0xFF) {
             ++next;
           }
-          if (next < limit && (in_[next] == 0x00 || (in_[next] >= 0xD0 && in_[next] <= 0xD7))) {
+          if (next == limit) {
+            end = limit;
+          } else if (in_[next] == 0x00 || (in_[next] >= 0xD0 && in_[next] <= 0xD7)) {
             end = next + 1;
             continue;
           }
           break;
         }
         Paint(pos, end, prefix + "JPEG entropy-coded data");
+        if (end == limit) {
+          return broken(limit);
+        }
         pos = end;
       }
     }
@@ -271,28 +281,24 @@ class Painter {
     if (!ifd1 || !t->Has(*ifd1, 2)) {
       return;
     }
-    std::optional<Offset> offset;
-    std::optional<Offset> length;
-    for (Offset k = 0; k < t->Read(*ifd1, 2); ++k) {
-      const Offset entry = *ifd1 + 2 + 12 * k;
-      if (!t->Has(entry, 12)) {
-        return;
+    // The first entry of the tag, among those inside, and its SHORT or
+    // LONG value.
+    const auto value_of = [&](unsigned tag) -> std::optional<Offset> {
+      for (Offset k = 0; k < t->Read(*ifd1, 2) && t->Has(*ifd1 + 2 + 12 * k, 12); ++k) {
+        const Offset entry = *ifd1 + 2 + 12 * k;
+        if (t->Read(entry, 2) != tag) {
+          continue;
+        }
+        const unsigned type = t->Read(entry + 2, 2);
+        if (t->Read(entry + 4, 4) == 0 || (type != 3 && type != 4)) {
+          return std::nullopt;
+        }
+        return t->Read(entry + 8, type == 3 ? 2 : 4);
       }
-      const unsigned tag = t->Read(entry, 2);
-      const unsigned type = t->Read(entry + 2, 2);
-      std::optional<Offset> value;
-      if (type == 3) {
-        value = t->Read(entry + 8, 2);
-      } else if (type == 4) {
-        value = t->Read(entry + 8, 4);
-      }
-      if (tag == 0x0201 && !offset) {
-        offset = value;
-      }
-      if (tag == 0x0202 && !length) {
-        length = value;
-      }
-    }
+      return std::nullopt;
+    };
+    const std::optional<Offset> offset = value_of(0x0201);
+    const std::optional<Offset> length = value_of(0x0202);
     if (!offset || !length) {
       return;
     }
@@ -358,15 +364,8 @@ class Painter {
         continue;
       }
       Paint(reached, image.start, "after the end of the JPEG image");
-      constexpr std::string_view kStart = "\xFF\xD8\xFF";
-      for (std::size_t k = 0; k < kStart.size(); ++k) {
-        if (image.start + k >= size()) {
-          return {std::nullopt, size()};  // the input ends before the image
-        }
-        if (in_[image.start + k] != static_cast<unsigned char>(kStart[k])) {
-          Paint(image.start, size(), BreakText("JPEG", image.start));
-          return {std::nullopt, image.start};
-        }
+      if (image.start >= size()) {
+        return {std::nullopt, size()};  // the input ends before the image
       }
       const std::string prefix = "MPF image " + std::to_string(image.number) + ": ";
       const WalkEnd end = WalkJpeg(image.start, size(), prefix, JpegKind::kMpfImage);
