@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -131,6 +132,43 @@ TEST(SampleImages, PngGifAndBmp) {
   }
 }
 
+// Real files with a few bytes changed: markers the walk cannot follow, fill
+// runs, lengths, EXIF and MPF fields that point elsewhere. Each change is
+// made where the structure is read: to a byte FF or one of the few after it.
+TEST(SampleImages, JpegsWithBytesChangedMatchTheReference) {
+  constexpr unsigned char kValues[] = {0x00, 0x01, 0x02, 0xC0, 0xD0, 0xD8, 0xD9,
+                                       0xDA, 0xDB, 0xE1, 0xE2, 0xFF, 0x7F, 0x80};
+  std::mt19937 random(11);
+  for (const char* name : {"thumbnail.jpg", "mpf.jpg", "progressive.jpg"}) {
+    const std::string content = ReadSample(name);
+    ASSERT_FALSE(content.empty()) << name;
+    std::vector<std::size_t> marker_bytes;
+    for (std::size_t at = 0; at < content.size(); ++at) {
+      if (static_cast<unsigned char>(content[at]) == 0xFF) {
+        marker_bytes.push_back(at);
+      }
+    }
+    for (int variant = 0; variant < 60; ++variant) {
+      std::string changed = content;
+      for (int change = 0; change < 1 + variant % 3; ++change) {
+        const std::size_t at = marker_bytes[random() % marker_bytes.size()] + random() % 12;
+        if (at >= changed.size()) {
+          continue;
+        }
+        if (random() % 4 == 0) {
+          changed.insert(at, std::string(1 + random() % 3, '\xFF'));  // fill
+        } else {
+          changed[at] = static_cast<char>(kValues[random() % std::size(kValues)]);
+        }
+      }
+      std::string what = name;
+      what += " variant ";
+      what += std::to_string(variant);
+      testing::ExpectWalkMatchesReference(changed, what);
+    }
+  }
+}
+
 // Cut at every byte, a file must not upset the walk, and every finding
 // keeps the place it has in the whole file, but for those the cut moved:
 // at or after where the cut file breaks, or inside a thumbnail the cut went
@@ -149,8 +187,17 @@ TEST(SampleImages, JpegWithAThumbnailCutAtEveryByte) {
     const testing::ChunkedWalk walked =
         testing::WalkInChunks(part, chunkings[cut % chunkings.size()]);
     const WalkOutcome outcome = walked.walk->outcome();
-    ASSERT_EQ(Describe(outcome), Describe(ReferenceWalk(AsBytes(part)).outcome()))
-        << "cut at " << cut;
+    const ReferenceWalk reference(AsBytes(part));
+    ASSERT_EQ(Describe(outcome), Describe(reference.outcome())) << "cut at " << cut;
+    // The cut file has places of its own: the reference's for it.
+    for (std::size_t offset = 0; offset < cut; ++offset) {
+      const FindingPlace& got = walked.settled_places[offset];
+      const ReferencePlace& expected = reference.PlaceOf(offset);
+      if (got.context != expected.context || got.explained != expected.explained) {
+        FAIL() << "offset " << offset << ", cut at " << cut << ": " << Describe(got)
+               << " rather than " << Describe(expected);
+      }
+    }
     for (const ScanFinding& finding : ScanContent(AsBytes(part))) {
       const std::uint64_t offset = finding.position - 1;
       const bool after_break = outcome.broken_at && offset >= *outcome.broken_at;
