@@ -90,7 +90,7 @@ std::string SmallGif() {
       "\x04"
       "\x3B\x3B\xFF\xDB";
   gif += '\0';
-  gif += "\x3B";  // trailer
+  gif += '\x3B';  // trailer
   return gif;
 }
 
