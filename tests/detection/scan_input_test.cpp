@@ -153,7 +153,8 @@ TEST(ScanInput, ProgressEndsWithAllThatWasToBeRead) {
   for (const std::string_view tail : {"....", "CDN."}) {
     MemorySource source(std::string(100000, '.') + std::string(tail), true);
     ScanProgress last;
-    ScanControl control{{}, [&](const ScanProgress& p) { last = p; }, nullptr};
+    ScanControl control;
+    control.on_progress = [&](const ScanProgress& p) { last = p; };
     Streamed(source, FindingOrder::kReport, {4096, 1024, 16, 2}, control);
     EXPECT_EQ(last.done, last.total) << tail;
     EXPECT_EQ(last.total, tail == "...." ? 100004U : 100004U + 100004 % 1024) << tail;
@@ -163,7 +164,9 @@ TEST(ScanInput, ProgressEndsWithAllThatWasToBeRead) {
 TEST(ScanInput, AStopRequestEndsTheScanBeforeItsNextRead) {
   MemorySource source(std::string(100000, 'x'), true);
   std::stop_source stop;
-  ScanControl control{stop.get_token(), [&](const ScanProgress&) { stop.request_stop(); }, nullptr};
+  ScanControl control;
+  control.stop = stop.get_token();
+  control.on_progress = [&](const ScanProgress&) { stop.request_stop(); };
   try {
     Streamed(source, FindingOrder::kReport, {1000, 100, 16, 1}, control);
     FAIL() << "the scan went on after a stop was requested";

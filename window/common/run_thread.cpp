@@ -19,6 +19,7 @@ void RunThread::Start(std::string path, ResultsSink& sink,
                     total_.store(progress.total, std::memory_order_relaxed);
                   },
               .on_data = nullptr,
+              .on_end = nullptr,
           };
           try {
             RunScan(path, sink, control);
