@@ -20,8 +20,9 @@ run_packages=(
 test_packages=(
   # the check of the scanner's JSON records against their schema
   python3 python3-jsonschema
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests and benchmarks; the scanner's tests make pictures with ImageMagick
+  # (above) and archives with zip
+  libgtest-dev libgmock-dev libbenchmark-dev zip
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
   clang libclang-rt-dev
   # static checks
