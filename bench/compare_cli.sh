@@ -3,7 +3,9 @@
 # Times telltale-scan against dd, ripgrep and yara on a large random file, a
 # Run (--window-text) against dd on the same file, and -c --hash against
 # openssl dgst; against ripgrep and yara on a file of nothing but 0xFF bytes;
-# -j 2 against -j 1 on many small JPEG images; each comparison in one hyperfine run, with the ratios printed. Then
+# -j 2 against -j 1 on many small JPEG images; --json against the default
+# output on the random file, and --unexplained against it on 2,000 photos;
+# each comparison in one hyperfine run, with the ratios printed. Then
 # 256 MiB of "CDN" as a regular file and through a pipe (time, peak resident
 # memory, peak temporary-file use), and the peak memory of scans of large
 # sparse files.
@@ -16,6 +18,7 @@ cd "$(dirname "$0")/.."
 scanner=$(realpath "${1:-build/cli/telltale-scan}")
 runs=${TELLTALE_BENCH_RUNS:-5}
 images=${TELLTALE_BENCH_IMAGES:-10000}
+photos=${TELLTALE_BENCH_PHOTOS:-2000}
 for tool in hyperfine rg yara convert python3 openssl /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "compare_cli.sh: $tool is missing" >&2; exit 2; }
 done
@@ -81,6 +84,14 @@ compare_on() {
 compare_on "$work/random.bin"
 compare_on "$work/ff.bin"
 
+# JSON records place every finding with the structure walk, which gives up
+# at once on bytes of no known format.
+hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
+  -n "telltale-scan --json" "$scanner -q -j 1 --json $work/random.bin" \
+  -n "telltale-scan -j 1" "$scanner -q -j 1 $work/random.bin" >/dev/null 2>&1
+echo "random.bin, JSON records:"
+ratios "$work/result.json" "telltale-scan --json" "telltale-scan -j 1"
+
 # The digest is computed in the scan's pass: the scan should cost little on
 # top of SHA-256 alone.
 hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
@@ -88,6 +99,28 @@ hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/res
   -n "openssl dgst -sha256" "openssl dgst -sha256 $work/random.bin" >/dev/null 2>&1
 echo "random.bin with SHA-256:"
 ratios "$work/result.json" "telltale-scan -c --hash" "openssl dgst -sha256"
+
+# The structure walk: --unexplained walks every photo's structure and prints
+# nothing for a plain photo; the default output prints a line per photo
+# without walking. About 400 MiB of 200 KiB photos, each made unique by a
+# comment segment after its start marker.
+convert -size 720x540 plasma:fractal -quality 97 "$work/photo.jpg"
+python3 - "$work/photo.jpg" "$work/photos" "$photos" <<'EOF'
+import os, struct, sys
+base = open(sys.argv[1], "rb").read()
+os.makedirs(sys.argv[2])
+for i in range(int(sys.argv[3])):
+    comment = b"copy %d" % i
+    segment = b"\xff\xfe" + struct.pack(">H", len(comment) + 2) + comment
+    with open(os.path.join(sys.argv[2], f"photo{i:05}.jpg"), "wb") as f:
+        f.write(base[:2] + segment + base[2:])
+EOF
+echo "$photos photos of $(($(stat -c %s "$work/photo.jpg") / 1024)) KiB, $(du -sm "$work/photos" | cut -f1) MiB:"
+hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
+  -n "--unexplained -j 1" "$scanner -q -r -j 1 --unexplained $work/photos" \
+  -n "default output -j 1" "$scanner -q -r -j 1 $work/photos" >/dev/null 2>&1
+ratios "$work/result.json" "--unexplained -j 1" "default output -j 1"
+rm -rf "$work/photos"
 
 hyperfine -N -i --output=pipe --warmup 1 --runs "$runs" --export-json "$work/result.json" \
   -n "telltale-scan -j 2" "$scanner -q -r -j 2 $work/images" \

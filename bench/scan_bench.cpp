@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Scan throughput on 256 MiB buffers of several shapes, with glibc's memchr
 // over the random buffer as the yardstick; then, on a 1 GiB file in the page
-// cache, a bare read loop, the streamed scan at several chunk sizes and a
-// whole Run.
+// cache, a bare read loop, the streamed scan at several chunk sizes, the
+// same with the structure walk, and a whole Run.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -215,6 +215,21 @@ void BM_ScanInput(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * RandomFile::kSize));
 }
 
+// The same with the structure walk beside it, as telltale-scan --json runs
+// it: on bytes of no known format the walk gives up at once.
+void BM_ScanInputPlaced(benchmark::State& state) {
+  std::uint64_t findings = 0;
+  for (auto _ : state) {
+    InputFile file(RandomFile::Path());
+    findings = 0;
+    WalkOutcome outcome;
+    ScanInputPlaced(file, FindingOrder::kReport,
+                    [&findings](const ScanFinding&, const FindingPlace&) { ++findings; }, outcome);
+  }
+  state.counters["findings"] = static_cast<double>(findings);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * RandomFile::kSize));
+}
+
 void BM_RunScan(benchmark::State& state) {
   LastTextSink sink;
   for (auto _ : state) {
@@ -259,6 +274,7 @@ BENCHMARK(BM_ScanInput)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(2.0);
+BENCHMARK(BM_ScanInputPlaced)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_RunScan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
