@@ -56,6 +56,7 @@ ScannerRun Scan(std::vector<std::string> options, const std::vector<std::string>
 
 std::vector<std::string> PathsOf(const std::vector<ImageInput>& inputs) {
   std::vector<std::string> paths;
+  paths.reserve(inputs.size());
   for (const ImageInput& input : inputs) {
     paths.push_back(input.path);
   }
