@@ -20,9 +20,12 @@ run_packages=(
 test_packages=(
   # the check of the scanner's JSON records against their schema
   python3 python3-jsonschema
-  # tests and benchmarks; the scanner's tests make pictures with ImageMagick
-  # (above) and archives with zip
-  libgtest-dev libgmock-dev libbenchmark-dev zip
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # the images the structure walk's and the scanner's tests make with real
+  # encoders (besides ImageMagick, above): cjpeg and wrjpgcom, exiftool for
+  # EXIF thumbnails, zip for data appended to an image
+  libjpeg-turbo-progs libimage-exiftool-perl zip
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
   clang libclang-rt-dev
   # static checks
