@@ -71,9 +71,9 @@ manifest appended_mp4.jpg appended "$(size photo.jpg)" "$(size "$work/box.mp4")"
 # A photo whose APP2 MPF index declares three more images: entry 2 the last
 # one in the file, entry 3 one with its own EXIF thumbnail, before it, and
 # entry 4 one at offset 0, the photo itself, which is not walked again.
-python3 - photo.jpg thumbnail.jpg "$work/thumb.jpg" mpf.jpg <<'EOF' >>manifest.txt
+python3 - photo.jpg thumbnail.jpg "$thumb_offset" "$work/thumb.jpg" mpf.jpg <<'EOF' >>manifest.txt
 import struct, sys
-main, third, second, name = sys.argv[1:]
+main, third, thumb, second, name = sys.argv[1:]
 main, third, second = (open(p, "rb").read() for p in (main, third, second))
 gap = b"CDN between the images"
 
@@ -97,8 +97,7 @@ with open(name, "wb") as f:
 print(name, "format jpeg")
 print(name, "place", tiff - 4, "inside APP2 (MPF) segment")
 print(name, "place", third_at, "MPF image 3: JPEG start of image marker")
-thumb = third.index(b"\xff\xd8", 2)  # the thumbnail's SOI, inside the EXIF segment
-print(name, "place", third_at + thumb, "MPF image 3: EXIF thumbnail: JPEG start of image marker")
+print(name, "place", third_at + int(thumb), "MPF image 3: EXIF thumbnail: JPEG start of image marker")
 print(name, "place", third_at + len(third), "after the end of the JPEG image")
 print(name, "place", second_at, "MPF image 2: JPEG start of image marker")
 print(name, "place", second_at + len(second) - 2, "MPF image 2: JPEG end of image marker")

@@ -183,11 +183,11 @@ TEST(SampleImages, JpegWithAThumbnailCutAtEveryByte) {
   const ReferenceWalk whole(AsBytes(content));
   const auto& chunkings = testing::Chunkings();
   for (std::size_t cut = 0; cut < content.size(); ++cut) {
-    const std::string_view part = std::string_view(content).substr(0, cut);
+    const std::string_view cut_content = std::string_view(content).substr(0, cut);
     const testing::ChunkedWalk walked =
-        testing::WalkInChunks(part, chunkings[cut % chunkings.size()]);
+        testing::WalkInChunks(cut_content, chunkings[cut % chunkings.size()]);
     const WalkOutcome outcome = walked.walk->outcome();
-    const ReferenceWalk reference(AsBytes(part));
+    const ReferenceWalk reference(AsBytes(cut_content));
     ASSERT_EQ(Describe(outcome), Describe(reference.outcome())) << "cut at " << cut;
     // The cut file has places of its own: the reference's for it.
     for (std::size_t offset = 0; offset < cut; ++offset) {
@@ -198,7 +198,7 @@ TEST(SampleImages, JpegWithAThumbnailCutAtEveryByte) {
                << " rather than " << Describe(expected);
       }
     }
-    for (const ScanFinding& finding : ScanContent(AsBytes(part))) {
+    for (const ScanFinding& finding : ScanContent(AsBytes(cut_content))) {
       const std::uint64_t offset = finding.position - 1;
       const bool after_break = outcome.broken_at && offset >= *outcome.broken_at;
       const bool in_cut_thumbnail =

@@ -90,7 +90,7 @@ std::string SmallGif() {
       "\x04"
       "\x3B\x3B\xFF\xDB";
   gif += '\0';
-  gif += "\x3B";  // trailer
+  gif += '\x3B';  // trailer
   return gif;
 }
 
@@ -141,12 +141,12 @@ TEST(FormatWalks, WellFormedImagesEndWhereTheirStructureSays) {
 TEST(FormatWalks, EveryCutOfAnImageMatchesTheReference) {
   for (const std::string& image : {SmallPng(), SmallGif(), SmallBmp(70)}) {
     for (std::size_t cut = 0; cut < image.size(); ++cut) {
-      const std::string part = image.substr(0, cut);
+      const std::string cut_content = image.substr(0, cut);
       std::string what = image.substr(0, 3);
       what += " cut at ";
       what += std::to_string(cut);
-      ExpectWalkMatchesReference(part, what);
-      const ReferenceWalk reference(AsBytes(part));
+      ExpectWalkMatchesReference(cut_content, what);
+      const ReferenceWalk reference(AsBytes(cut_content));
       if (reference.outcome().format != ImageFormat::kNone) {
         ASSERT_TRUE(reference.outcome().broken_at) << what;
         EXPECT_LE(*reference.outcome().broken_at, cut) << what;

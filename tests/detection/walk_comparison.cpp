@@ -32,29 +32,31 @@ const std::vector<Chunking>& Chunkings() {
 }
 
 ChunkedWalk WalkInChunks(std::string_view content, const Chunking& chunking) {
-  ChunkedWalk out{std::make_unique<StructureWalk>(), std::vector<FindingPlace>(content.size())};
+  auto walk = std::make_unique<StructureWalk>();
+  std::vector<FindingPlace> settled_places(content.size());
+  bool settled_went_back = false;
   const Bytes bytes = AsBytes(content);
   std::size_t fed = 0;
   std::size_t placed = 0;
   std::uint64_t last_settled = 0;
   const auto note_settled = [&] {
-    const std::uint64_t settled = out.walk->settled();
-    out.settled_went_back = out.settled_went_back || settled < last_settled;
+    const std::uint64_t settled = walk->settled();
+    settled_went_back = settled_went_back || settled < last_settled;
     last_settled = settled;
     for (; placed < fed && placed < settled; ++placed) {
-      out.settled_places[placed] = out.walk->PlaceOf(placed);
+      settled_places[placed] = walk->PlaceOf(placed);
     }
   };
   for (std::size_t turn = 0; fed < bytes.size(); ++turn) {
     const std::size_t size =
         std::min(chunking.sizes[turn % chunking.sizes.size()], bytes.size() - fed);
-    out.walk->Feed(bytes.subspan(fed, size));
+    walk->Feed(bytes.subspan(fed, size));
     fed += size;
     note_settled();
   }
-  out.walk->Finish();
+  walk->Finish();
   note_settled();
-  return out;
+  return {std::move(walk), std::move(settled_places), settled_went_back};
 }
 
 std::string Describe(const WalkOutcome& outcome) {

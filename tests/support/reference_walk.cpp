@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <tuple>
 
 #include "structure/region_list.h"
 
@@ -61,7 +62,7 @@ class Painter {
     }
   }
 
-  bool StartsWith(Offset at, Offset end, std::string_view text) const {
+  [[nodiscard]] bool StartsWith(Offset at, Offset end, std::string_view text) const {
     if (at + text.size() > end) {
       return false;
     }
@@ -73,7 +74,7 @@ class Painter {
     return true;
   }
 
-  std::uint32_t BigEndian(Offset at, int count) const {
+  [[nodiscard]] std::uint32_t BigEndian(Offset at, int count) const {
     std::uint32_t value = 0;
     for (int k = 0; k < count; ++k) {
       value = (value << 8) | in_[at + k];
@@ -81,7 +82,7 @@ class Painter {
     return value;
   }
 
-  std::uint32_t LittleEndian(Offset at, int count) const {
+  [[nodiscard]] std::uint32_t LittleEndian(Offset at, int count) const {
     std::uint32_t value = 0;
     for (int k = count - 1; k >= 0; --k) {
       value = (value << 8) | in_[at + k];
@@ -91,6 +92,10 @@ class Painter {
 
   // ---- JPEG ----
 
+  // An image within [start, limit): the main one, an MPF image or a
+  // thumbnail, which walk their thumbnails and images by recursion, at most
+  // three deep.
+  // NOLINTNEXTLINE(misc-no-recursion)
   WalkEnd WalkJpeg(Offset start, Offset limit, const std::string& prefix, JpegKind kind) {
     const auto broken = [&](Offset at) {
       Paint(at, limit, prefix + BreakText("JPEG", at));
@@ -155,7 +160,11 @@ class Painter {
       const Offset segment_end = marker + 2 + length;
       const Offset data_end = std::min(segment_end, limit);
       const std::string name = SegmentName(code, marker + 4, data_end);
-      Paint(segment_start, data_end, prefix + "inside " + name + " segment");
+      std::string inside = prefix;
+      inside += "inside ";
+      inside += name;
+      inside += " segment";
+      Paint(segment_start, data_end, inside);
       if (name == "APP1 (EXIF)" && kind != JpegKind::kThumbnail) {
         WalkThumbnail(marker + 4, segment_end, data_end, prefix);
       }
@@ -198,33 +207,39 @@ class Painter {
   }
 
   // The segment's name; an APPn's payload [from, to) may add its identifier.
-  std::string SegmentName(unsigned code, Offset from, Offset to) const {
-    const auto payload_is = [&](std::string_view id) { return StartsWith(from, to, id); };
+  [[nodiscard]] std::string SegmentName(unsigned code, Offset from, Offset to) const {
     using namespace std::string_view_literals;
-    if (code == 0xE0 && payload_is("JFIF\0"sv)) return "APP0 (JFIF)";
-    if (code == 0xE0 && payload_is("JFXX\0"sv)) return "APP0 (JFXX)";
-    if (code == 0xE1 && payload_is("Exif\0\0"sv)) return "APP1 (EXIF)";
-    if (code == 0xE1 && (payload_is("http://ns.adobe.com/xap/1.0/\0"sv) ||
-                         payload_is("http://ns.adobe.com/xmp/extension/\0"sv))) {
-      return "APP1 (XMP)";
+    const std::tuple<unsigned, std::string_view, const char*> identified[] = {
+        {0xE0, "JFIF\0"sv, "APP0 (JFIF)"},
+        {0xE0, "JFXX\0"sv, "APP0 (JFXX)"},
+        {0xE1, "Exif\0\0"sv, "APP1 (EXIF)"},
+        {0xE1, "http://ns.adobe.com/xap/1.0/\0"sv, "APP1 (XMP)"},
+        {0xE1, "http://ns.adobe.com/xmp/extension/\0"sv, "APP1 (XMP)"},
+        {0xE2, "ICC_PROFILE\0"sv, "APP2 (ICC profile)"},
+        {0xE2, "MPF\0"sv, "APP2 (MPF)"},
+        {0xED, "Photoshop 3.0\0"sv, "APP13 (Photoshop)"},
+        {0xEE, "Adobe"sv, "APP14 (Adobe)"},
+    };
+    for (const auto& [app, identifier, name] : identified) {
+      if (code == app && StartsWith(from, to, identifier)) {
+        return name;
+      }
     }
-    if (code == 0xE2 && payload_is("ICC_PROFILE\0"sv)) return "APP2 (ICC profile)";
-    if (code == 0xE2 && payload_is("MPF\0"sv)) return "APP2 (MPF)";
-    if (code == 0xED && payload_is("Photoshop 3.0\0"sv)) return "APP13 (Photoshop)";
-    if (code == 0xEE && payload_is("Adobe")) return "APP14 (Adobe)";
-    if (code == 0xC4) return "DHT";
-    if (code == 0xC8) return "JPG";
-    if (code == 0xCC) return "DAC";
-    if (code >= 0xC0 && code <= 0xCF) return "SOF" + std::to_string(code - 0xC0);
-    if (code == 0xDA) return "SOS";
-    if (code == 0xDB) return "DQT";
-    if (code == 0xDC) return "DNL";
-    if (code == 0xDD) return "DRI";
-    if (code == 0xDE) return "DHP";
-    if (code == 0xDF) return "EXP";
-    if (code >= 0xE0 && code <= 0xEF) return "APP" + std::to_string(code - 0xE0);
-    if (code >= 0xF0 && code <= 0xFD) return "JPG" + std::to_string(code - 0xF0);
-    return "COM";  // FE, the only code left
+    const std::pair<unsigned, const char*> named[] = {
+        {0xC4, "DHT"}, {0xC8, "JPG"}, {0xCC, "DAC"}, {0xDA, "SOS"}, {0xDB, "DQT"},
+        {0xDC, "DNL"}, {0xDD, "DRI"}, {0xDE, "DHP"}, {0xDF, "EXP"}, {0xFE, "COM"},
+    };
+    for (const auto& [fixed, name] : named) {
+      if (code == fixed) {
+        return name;
+      }
+    }
+    // The numbered families: C0..CF, E0..EF, F0..FD.
+    const unsigned family = code & 0xF0U;
+    const char* stem = family == 0xC0 ? "SOF" : family == 0xE0 ? "APP" : "JPG";
+    std::string name = stem;
+    name += std::to_string(code - family);
+    return name;
   }
 
   // A TIFF structure from `tiff` to `end`: reads that stay inside it.
@@ -241,7 +256,7 @@ class Painter {
   };
 
   // The byte order at `tiff`, if it is II or MM and inside [.., end).
-  std::optional<Tiff> OpenTiff(Offset tiff, Offset end) const {
+  [[nodiscard]] std::optional<Tiff> OpenTiff(Offset tiff, Offset end) const {
     if (StartsWith(tiff, end, "MM")) {
       return Tiff{*this, tiff, end, true};
     }
@@ -271,6 +286,7 @@ class Painter {
   }
 
   // The EXIF payload starts at `payload`; its TIFF header 6 bytes in.
+  // NOLINTNEXTLINE(misc-no-recursion): see WalkJpeg
   void WalkThumbnail(Offset payload, Offset segment_end, Offset data_end,
                      const std::string& prefix) {
     const std::optional<Tiff> t = OpenTiff(payload + 6, data_end);
@@ -317,7 +333,7 @@ class Painter {
 
   // The images K >= 2 of an MPF payload that starts at `payload`; its TIFF
   // header 4 bytes in.
-  std::vector<MpfImage> ReadMpfIndex(Offset payload, Offset data_end) const {
+  [[nodiscard]] std::vector<MpfImage> ReadMpfIndex(Offset payload, Offset data_end) const {
     std::vector<MpfImage> images;
     const std::optional<Tiff> t = OpenTiff(payload + 4, data_end);
     if (!t) {
@@ -352,6 +368,7 @@ class Painter {
 
   // After the main image's EOI at `reached`: the images its MPF index
   // declares there, in order of start.
+  // NOLINTNEXTLINE(misc-no-recursion): see WalkJpeg
   WalkEnd WalkMpfImages(std::vector<MpfImage> images, Offset reached) {
     std::stable_sort(images.begin(), images.end(),
                      [](const MpfImage& a, const MpfImage& b) { return a.start < b.start; });
@@ -410,7 +427,7 @@ class Painter {
 
   // The position after the sub-blocks that start at `pos` and their
   // terminator; past the input's end when it cuts them.
-  Offset SkipSubBlocks(Offset pos) const {
+  [[nodiscard]] Offset SkipSubBlocks(Offset pos) const {
     while (pos < size() && in_[pos] != 0) {
       pos += 1 + Offset{in_[pos]};
     }
@@ -468,14 +485,22 @@ class Painter {
 ImageFormat FormatOf(const Painter& p) {
   const Offset size = p.size();
   using namespace std::string_view_literals;
-  if (p.StartsWith(0, size, "\xFF\xD8\xFF")) return ImageFormat::kJpeg;
-  if (p.StartsWith(0, size, "\x89PNG\r\n\x1A\n")) return ImageFormat::kPng;
-  if (p.StartsWith(0, size, "GIF87a") || p.StartsWith(0, size, "GIF89a")) return ImageFormat::kGif;
+  if (p.StartsWith(0, size, "\xFF\xD8\xFF")) {
+    return ImageFormat::kJpeg;
+  }
+  if (p.StartsWith(0, size, "\x89PNG\r\n\x1A\n")) {
+    return ImageFormat::kPng;
+  }
+  if (p.StartsWith(0, size, "GIF87a") || p.StartsWith(0, size, "GIF89a")) {
+    return ImageFormat::kGif;
+  }
   if (p.StartsWith(0, size, "BM") && size >= 18 && p.StartsWith(6, size, "\0\0\0\0"sv) &&
       p.LittleEndian(2, 4) >= 26) {
     const std::uint32_t header = p.LittleEndian(14, 4);
     for (const std::uint32_t known : {12, 16, 40, 52, 56, 64, 108, 124}) {
-      if (header == known) return ImageFormat::kBmp;
+      if (header == known) {
+        return ImageFormat::kBmp;
+      }
     }
   }
   return ImageFormat::kNone;
@@ -484,12 +509,16 @@ ImageFormat FormatOf(const Painter& p) {
 AppendedStart AppendedStartOf(const Painter& p, Offset at) {
   using namespace std::string_view_literals;
   const Offset size = p.size();
-  if (p.StartsWith(at, size, "\xFF\xD8\xFF")) return AppendedStart::kJpeg;
+  if (p.StartsWith(at, size, "\xFF\xD8\xFF")) {
+    return AppendedStart::kJpeg;
+  }
   if (p.StartsWith(at, size, "PK\x03\x04") || p.StartsWith(at, size, "PK\x05\x06") ||
       p.StartsWith(at, size, "PK\x07\x08")) {
     return AppendedStart::kZip;
   }
-  if (p.StartsWith(at + 4, size, "ftyp")) return AppendedStart::kMp4;
+  if (p.StartsWith(at + 4, size, "ftyp")) {
+    return AppendedStart::kMp4;
+  }
   return AppendedStart::kUnknown;
 }
 
