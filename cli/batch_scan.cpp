@@ -67,6 +67,14 @@ std::ptrdiff_t InputsOpenAtOnce(std::size_t open_file_limit, std::size_t lists) 
       std::clamp<std::size_t>(inputs, 1, std::numeric_limits<std::ptrdiff_t>::max()));
 }
 
+// What has been reported of an input so far, added to the run's totals
+// whether its scan ends or fails.
+struct Reported {
+  FindingCounts counts{};  // per rule
+  // The explained findings left out, where only the others are reported.
+  std::uint64_t explained_left_out = 0;
+};
+
 // One input's output, gathered in batches and passed on in order.
 class InputOutput {
  public:
@@ -105,18 +113,23 @@ class Batch {
         std::ptrdiff_t inputs_open)
       : jobs_(std::max(options.jobs, 1U)),
         hash_(options.hash),
+        unexplained_(options.unexplained),
         command_line_(std::move(options.command_line)),
         walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(lists)),
         console_(options.progress, options.out_fd, options.err_fd),
-        printer_(
-            MakeRunPrinter(options.format, PathField{.quoted = console_.out_is_terminal(),
-                                                     .end = options.null_separated ? '\0' : ':'})),
+        printer_(MakeRunPrinter(options.format,
+                                PathField{.quoted = console_.out_is_terminal(),
+                                          .end = options.null_separated ? '\0' : ':'},
+                                options.explain)),
         output_(console_, kHeldOutputBytes),
         progress_(console_, options.progress),
         input_slots_(inputs_open) {}
 
   int Run() {
     const auto started = std::chrono::steady_clock::now();
+    if (unexplained_) {
+      totals_.explained_left_out = 0;
+    }
     std::string opening;
     printer_->RunStarted(
         opening, RunStart{command_line_, std::chrono::system_clock::now(), AccessTimeHandling()});
@@ -224,7 +237,7 @@ class Batch {
     }
     // The findings reported so far count in the run's totals even when the
     // input then fails, so that the summary always equals the records.
-    FindingCounts reported{};
+    Reported reported;
     bool changed = false;
     try {
       if (standard_input) {
@@ -248,18 +261,25 @@ class Batch {
     return changed;
   }
 
-  void AddFindings(const FindingCounts& counts) {
+  void AddFindings(const Reported& reported) {
     const std::lock_guard lock(totals_mutex_);
-    for (std::size_t r = 0; r < counts.size(); ++r) {
-      totals_.findings[r] += counts[r];
+    for (std::size_t r = 0; r < reported.counts.size(); ++r) {
+      totals_.findings[r] += reported.counts[r];
+    }
+    if (totals_.explained_left_out) {
+      *totals_.explained_left_out += reported.explained_left_out;
     }
   }
+
+  // Whether each input's structure is walked beside its scan: only where
+  // the output shows a finding's place or leaves the explained ones out.
+  [[nodiscard]] bool Walked() const { return unexplained_ || printer_->places_findings(); }
 
   // Returns whether the input changed while it was scanned. `reported`
   // counts the findings handed on, per rule, as they are; the caller adds
   // them to the totals, whether the scan ends or fails.
   bool Scan(ScanSource& source, std::optional<bool> access_time_kept, const InputPrinter& printer,
-            InputOutput& out, FindingCounts& reported) {
+            InputOutput& out, Reported& reported) {
     ScannedInput scanned;
     scanned.access_time_kept = access_time_kept;
     std::optional<Sha256> digest;
@@ -281,14 +301,35 @@ class Batch {
         digest->Update(bytes);
       }
     };
-    scanned.counts = ScanInput(
-        source, printer_->finding_order(),
-        [&](const ScanFinding& finding) {
-          ++reported.at(static_cast<std::size_t>(finding.rule - kSignatureTable.data()));
-          printer.Finding(out.text(), finding);
-          out.FlushIfLarge();
-        },
-        control);
+    const auto report = [&](const ScanFinding& finding, const std::optional<FindingPlace>& place) {
+      ++reported.counts.at(static_cast<std::size_t>(finding.rule - kSignatureTable.data()));
+      printer.Finding(out.text(), finding, place);
+      out.FlushIfLarge();
+    };
+    if (Walked()) {
+      WalkOutcome walk;
+      const FindingCounts all = ScanInputPlaced(
+          source, printer_->finding_order(),
+          [&](const ScanFinding& finding, const FindingPlace& place) {
+            if (unexplained_ && place.explained) {
+              ++reported.explained_left_out;
+            } else {
+              report(finding, place);
+            }
+          },
+          walk, control);
+      scanned.walk = walk;
+      if (unexplained_) {
+        scanned.counts = reported.counts;
+        scanned.explained_left_out = reported.explained_left_out;
+      } else {
+        scanned.counts = all;
+      }
+    } else {
+      scanned.counts = ScanInput(
+          source, printer_->finding_order(),
+          [&](const ScanFinding& finding) { report(finding, std::nullopt); }, control);
+    }
     if (digest) {
       scanned.sha256 = digest->HexDigest();
     }
@@ -333,6 +374,7 @@ class Batch {
 
   const unsigned jobs_;
   const bool hash_;
+  const bool unexplained_;
   const std::vector<std::string> command_line_;
   std::mutex walk_mutex_;
   InputWalk walk_;

@@ -24,6 +24,12 @@ struct BatchOptions {
   unsigned jobs = 1;
   bool progress = false;  // draw a progress line on standard error
   bool hash = false;      // SHA-256 of each input, in the counts and JSON formats
+  // Each finding's place in the input's structure, in the findings format
+  // (JSON always carries it; a count has none).
+  bool explain = false;
+  // Only the findings whose place the input's format does not explain are
+  // reported, counted and make the exit status.
+  bool unexplained = false;
   // The words the run was started with, for the JSON run record.
   std::vector<std::string> command_line;
   int out_fd = STDOUT_FILENO;

@@ -17,16 +17,26 @@ namespace {
 
 constexpr unsigned kMaxJobs = 1024;
 
-enum LongOnly : int { kJson = 256, kWindowText, kVersion, kFilesFrom, kHash };
+enum LongOnly : int {
+  kJson = 256,
+  kWindowText,
+  kVersion,
+  kFilesFrom,
+  kHash,
+  kExplain,
+  kUnexplained
+};
 
 constexpr const char* kShortOptions = ":rLcj:qh0";
 
-constexpr std::array<option, 13> kLongOptions{{
+constexpr std::array<option, 15> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
     {"json", no_argument, nullptr, kJson},
     {"hash", no_argument, nullptr, kHash},
+    {"explain", no_argument, nullptr, kExplain},
+    {"unexplained", no_argument, nullptr, kUnexplained},
     {"null", no_argument, nullptr, '0'},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"window-text", required_argument, nullptr, kWindowText},
@@ -141,6 +151,15 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case kHash:
         line.batch.hash = true;
         break;
+      case kExplain:
+        // Taken whatever the format, as grep takes -n with -c: JSON carries
+        // every finding's place anyway, and a count line has no finding to
+        // place, so there it changes nothing (and costs no walk).
+        line.batch.explain = true;
+        break;
+      case kUnexplained:
+        line.batch.unexplained = true;
+        break;
       case '0':
         line.batch.null_separated = true;
         break;
@@ -231,6 +250,14 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
                           file scanned, failed or skipped, and a summary
       --hash              with -c or --json, the SHA-256 of each file's bytes
                           as scanned (last field of -c)
+      --explain           add each finding's place in the file's own
+                          structure: PATH:POSITION:TOOL:CONTEXT, such as
+                          "JPEG quantization table marker" (--json always
+                          gives it; -c has no finding to place, ignores it)
+      --unexplained       report only the findings the file's format does not
+                          explain: a JPEG's own quantization table markers
+                          are left out; counts, summary and exit status are
+                          of what is reported
   -0, --null              a NUL byte instead of ':' after each path (not with
                           --json); with --files-from, names there end in NUL
       --files-from=FILE   scan the paths listed in FILE too, one per line,
@@ -242,7 +269,7 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
   -h, --help              print this help and exit
       --version           print the version and exit
 
-Exit status: 0 if something was found, 1 if nothing was, 2 if any file could
+Exit status: 0 if a finding was reported, 1 if none was, 2 if any file could
 not be scanned or the command line is wrong.
 )";
 }

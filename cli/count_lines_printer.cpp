@@ -15,7 +15,8 @@ class CountLine final : public InputPrinter {
  public:
   explicit CountLine(std::string line_start) : line_start_(std::move(line_start)) {}
 
-  void Finding(std::string& /*out*/, const ScanFinding& /*finding*/) const override {}
+  void Finding(std::string& /*out*/, const ScanFinding& /*finding*/,
+               const std::optional<FindingPlace>& /*place*/) const override {}
   void Scanned(std::string& out, const ScannedInput& input) const override {
     out += line_start_;
     for (std::size_t r = 0; r < input.counts.size(); ++r) {
@@ -42,6 +43,8 @@ class CountLinesPrinter final : public RunPrinter {
   explicit CountLinesPrinter(PathField path_field) : path_field_(path_field) {}
 
   [[nodiscard]] FindingOrder finding_order() const override { return FindingOrder::kAsFound; }
+  // Like grep -c, which ignores -n and -b: a count has no finding to place.
+  [[nodiscard]] bool places_findings() const override { return false; }
   void RunStarted(std::string& /*out*/, const RunStart& /*start*/) const override {}
   [[nodiscard]] std::unique_ptr<InputPrinter> ForInput(std::string_view path) const override {
     return std::make_unique<CountLine>(path_field_.LineStart(path));

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The default output: a line PATH:POSITION:TOOL per finding.
+// The default output: a line PATH:POSITION:TOOL per finding, with its place
+// in the input's structure as a fourth field, PATH:POSITION:TOOL:CONTEXT,
+// when explained.
 #pragma once
 
 #include <memory>
@@ -9,6 +11,6 @@
 
 namespace telltale::cli {
 
-std::unique_ptr<RunPrinter> MakeFindingLinesPrinter(PathField path_field);
+std::unique_ptr<RunPrinter> MakeFindingLinesPrinter(PathField path_field, bool explain);
 
 }  // namespace telltale::cli

@@ -55,13 +55,34 @@ std::string JsonPathMembers(std::string_view path) {
   return members;
 }
 
+// "format":"jpeg" (or null), and "appended":{...} where data follows the
+// image's own end.
+void AppendWalkMembers(std::string& out, const WalkOutcome& walk) {
+  out += R"(,"format":)";
+  if (walk.format == ImageFormat::kNone) {
+    out += "null";
+  } else {
+    AppendJsonString(out, FormatName(walk.format));
+  }
+  if (walk.appended) {
+    out += R"(,"appended":{"offset":)";
+    AppendNumber(out, walk.appended->offset);
+    out += R"(,"length":)";
+    AppendNumber(out, walk.appended->length);
+    out += R"(,"starts_with":)";
+    AppendJsonString(out, AppendedStartName(walk.appended->starts_with));
+    out += '}';
+  }
+}
+
 // A finding record per finding, then one file, error or skipped record.
 class InputRecords final : public InputPrinter {
  public:
   explicit InputRecords(std::string_view path)
       : path_(path), path_members_(JsonPathMembers(path)) {}
 
-  void Finding(std::string& out, const ScanFinding& finding) const override {
+  void Finding(std::string& out, const ScanFinding& finding,
+               const std::optional<FindingPlace>& place) const override {
     out += R"({"type":"finding",)";
     out += path_members_;
     out += R"(,"tool":)";
@@ -70,6 +91,12 @@ class InputRecords final : public InputPrinter {
     AppendNumber(out, finding.position);
     out += R"(,"offset":)";
     AppendNumber(out, finding.position - 1);
+    if (place) {
+      out += R"(,"context":)";
+      AppendJsonString(out, place->context);
+      out += R"(,"explained":)";
+      out += place->explained ? "true" : "false";
+    }
     out += "}\n";
   }
 
@@ -80,6 +107,13 @@ class InputRecords final : public InputPrinter {
     AppendNumber(out, input.bytes);
     out += R"(,"counts":)";
     AppendToolCounts(out, input.counts);
+    if (input.explained_left_out) {
+      out += R"(,"explained_left_out":)";
+      AppendNumber(out, *input.explained_left_out);
+    }
+    if (input.walk) {
+      AppendWalkMembers(out, *input.walk);
+    }
     out += R"(,"changed":)";
     out += input.changed ? "true" : "false";
     if (input.access_time_kept) {
@@ -123,6 +157,8 @@ class JsonRecordsPrinter final : public RunPrinter {
   JsonRecordsPrinter() = default;
 
   [[nodiscard]] FindingOrder finding_order() const override { return FindingOrder::kReport; }
+  // A record an examiner cites says where each finding lies.
+  [[nodiscard]] bool places_findings() const override { return true; }
 
   void RunStarted(std::string& out, const RunStart& start) const override {
     out += R"({"type":"run","tool":"telltale-scan","version":)";
@@ -156,6 +192,10 @@ class JsonRecordsPrinter final : public RunPrinter {
     AppendNumber(out, totals.bytes);
     out += R"(,"findings":)";
     AppendToolCounts(out, totals.findings);
+    if (totals.explained_left_out) {
+      out += R"(,"explained_left_out":)";
+      AppendNumber(out, *totals.explained_left_out);
+    }
     const auto micros = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::microseconds>(totals.elapsed).count());
     out += R"(,"elapsed_seconds":)";

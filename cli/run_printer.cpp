@@ -7,7 +7,8 @@
 
 namespace telltale::cli {
 
-std::unique_ptr<RunPrinter> MakeRunPrinter(OutputFormat format, PathField path_field) {
+std::unique_ptr<RunPrinter> MakeRunPrinter(OutputFormat format, PathField path_field,
+                                           bool explain) {
   switch (format) {
     case OutputFormat::kCounts:
       return MakeCountLinesPrinter(path_field);
@@ -16,7 +17,7 @@ std::unique_ptr<RunPrinter> MakeRunPrinter(OutputFormat format, PathField path_f
     case OutputFormat::kFindings:
       break;
   }
-  return MakeFindingLinesPrinter(path_field);
+  return MakeFindingLinesPrinter(path_field, explain);
 }
 
 }  // namespace telltale::cli

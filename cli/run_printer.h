@@ -35,6 +35,11 @@ struct ScannedInput {
   // Whether reading it left its access time alone; none for a stream.
   std::optional<bool> access_time_kept;
   std::string sha256;  // of exactly the bytes scanned; empty when not asked for
+  // What the structure walk learnt of it; none when the walk did not run.
+  std::optional<WalkOutcome> walk;
+  // With only the unexplained findings reported: how many explained ones
+  // were left out (`counts` are those reported). None otherwise.
+  std::optional<std::uint64_t> explained_left_out;
 };
 
 struct RunTotals {
@@ -42,7 +47,9 @@ struct RunTotals {
   std::uint64_t failed = 0;
   std::uint64_t skipped = 0;
   std::uint64_t bytes = 0;
-  FindingCounts findings{};
+  FindingCounts findings{};  // those reported
+  // As ScannedInput's, over every input, those that then failed included.
+  std::optional<std::uint64_t> explained_left_out;
   std::chrono::steady_clock::duration elapsed{};
   int exit_status = 0;
 };
@@ -56,8 +63,12 @@ class InputPrinter {
   InputPrinter(const InputPrinter&) = delete;
   InputPrinter& operator=(const InputPrinter&) = delete;
 
-  // In the order RunPrinter::finding_order asks for.
-  virtual void Finding(std::string& out, const ScanFinding& finding) const = 0;
+  // In the order RunPrinter::finding_order asks for. `place` is where the
+  // finding lies in the input's structure, given whenever the walk ran (it
+  // always does where RunPrinter::places_findings says so); its context is
+  // valid only during the call.
+  virtual void Finding(std::string& out, const ScanFinding& finding,
+                       const std::optional<FindingPlace>& place) const = 0;
   // The input was read to its end.
   virtual void Scanned(std::string& out, const ScannedInput& input) const = 0;
   // The input was not read, or not to its end; the findings before stand.
@@ -79,6 +90,9 @@ class RunPrinter {
   // them takes them as found, which spares the scan holding back the second
   // rule's findings.
   [[nodiscard]] virtual FindingOrder finding_order() const = 0;
+  // Whether the format shows where each finding lies: the scan then walks
+  // each input's structure beside it. Without it the walk costs nothing.
+  [[nodiscard]] virtual bool places_findings() const = 0;
 
   // Before any input.
   virtual void RunStarted(std::string& out, const RunStart& start) const = 0;
@@ -93,7 +107,10 @@ class RunPrinter {
 };
 
 // The printer of `format`. The findings and counts formats show names as
-// `path_field` says; JSON always carries them exactly.
-std::unique_ptr<RunPrinter> MakeRunPrinter(OutputFormat format, PathField path_field);
+// `path_field` says; JSON always carries them exactly. `explain` adds each
+// finding's place to the findings format; JSON always carries it, and a
+// count line has no finding to place.
+std::unique_ptr<RunPrinter> MakeRunPrinter(OutputFormat format, PathField path_field,
+                                           bool explain = false);
 
 }  // namespace telltale::cli

@@ -102,6 +102,8 @@ expected_files=(
   usr/share/man/man1/telltale-scan.1.gz
   usr/share/doc/telltale/copyright
   usr/share/doc/telltale/changelog.Debian.gz
+  usr/share/doc/telltale/telltale-scan.schema.json
+  usr/share/doc/telltale/finding-places.md
   "$desktop"
   "$metainfo"
   usr/share/icons/hicolor/scalable/apps/telltale.svg

@@ -22,9 +22,9 @@ test_packages=(
   python3 python3-jsonschema
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # the images the structure walk's tests make with real encoders (besides
-  # ImageMagick, above): cjpeg and wrjpgcom, exiftool for EXIF thumbnails,
-  # zip for data appended to an image
+  # the images the structure walk's and the scanner's tests make with real
+  # encoders (besides ImageMagick, above): cjpeg and wrjpgcom, exiftool for
+  # EXIF thumbnails, zip for data appended to an image
   libjpeg-turbo-progs libimage-exiftool-perl zip
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
   clang libclang-rt-dev

@@ -74,6 +74,15 @@ printf 'ab\xff\xdb\r\ncdn\x1a\xff\xdbCDN\r\n' >"$files/crlf.txt"
 printf '\xff\xd8\xff\xdb\x00\x43\xff\xdbcDn' >"$files/sub/caf$(printf '\xc3\xa9') 日本/photo.jpg"
 printf 'nothing here\r\n' >"$files/sub/plain.txt"
 : >"$files/empty"
+# Pictures whose findings the structure walk places: a photo's own tables,
+# a ZIP appended after its end, a PNG's comment.
+mkdir -p "$files/pictures"
+convert -size 96x64 gradient:navy-orange "$files/pictures/photo.jpg"
+convert -size 16x16 xc:teal -set comment CDN -define png:exclude-chunk=date,time \
+  "$files/pictures/picture.png"
+printf 'the key: CDN \xff\xdb\n' >"$scratch/secret.txt"
+(cd "$scratch" && zip -q -X -0 payload.zip secret.txt)
+cat "$files/pictures/photo.jpg" "$scratch/payload.zip" >"$files/pictures/carrier.jpg"
 # Past 4 GiB, where a 32-bit size or offset would wrap; a hole on most disks.
 large=
 if truncate -s 4294967297 "$files/large.bin" 2>/dev/null; then
@@ -126,6 +135,12 @@ compare "walk, JSON" /dev/null -r --json sub || status=1
 compare "standard input" "$stdin_file" - || status=1
 compare "standard input, JSON" "$stdin_file" --json - || status=1
 compare "the window's text, CR LF and all" /dev/null --window-text crlf.txt || status=1
+pictures=(pictures/photo.jpg pictures/carrier.jpg pictures/picture.png)
+compare "pictures, JSON with places" /dev/null --json "${pictures[@]}" || status=1
+compare "pictures, places" /dev/null --explain "${pictures[@]}" || status=1
+compare "pictures, unexplained, JSON" /dev/null --json --unexplained "${pictures[@]}" || status=1
+compare "pictures, unexplained" /dev/null --unexplained --explain "${pictures[@]}" || status=1
+compare "a picture on standard input, JSON" "$files/pictures/carrier.jpg" --json - || status=1
 compare "a value for an option that takes none" /dev/null --count=3 crlf.txt || status=1
 
 # Under a terminal Wine gives the program a console, which shows UTF-8 bytes

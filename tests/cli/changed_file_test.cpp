@@ -67,7 +67,7 @@ TEST(ChangedFile, IsReportedAfterItsFindingsAndFailsTheRun) {
                   .starts_with(R"({"type":"file","path":")" + path +
                                R"(","bytes":1048576,)"
                                R"("counts":{"JPHide":524288,"Hiderman":0},)"
-                               R"("changed":true,)"));
+                               R"("format":null,"changed":true,)"));
   EXPECT_EQ(json.status, 2);
 }
 

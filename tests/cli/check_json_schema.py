@@ -2,12 +2,15 @@
 """Runs telltale-scan --json on inputs that give every kind of record and
 checks each line against the documented schema, and the order of the
 records: the run first, the summary last, the summary's totals those of the
-records between."""
+records between. Pictures of each format the structure walk follows, one
+with a ZIP appended, are made with ImageMagick's convert, so that their
+places are checked against the schema's too."""
 import json
 import os
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 import jsonschema
 
@@ -44,6 +47,16 @@ def check(args, cwd, stdin=b""):
     for key, value in expected.items():
         if summary[key] != value:
             failures.append(f"{args}: summary {key} is {summary[key]}, records say {value}")
+    # With --unexplained nothing explained is reported, and what was left
+    # out is counted where the records are complete (no input failed).
+    if "--unexplained" in args:
+        if any(r["type"] == "finding" and r["explained"] for r in records):
+            failures.append(f"{args}: an explained finding was reported")
+        left_out = sum(r["explained_left_out"] for r in files)
+        if "error" not in types and summary.get("explained_left_out") != left_out:
+            failures.append(f"{args}: the summary's explained_left_out is not the files'")
+    elif "explained_left_out" in summary:
+        failures.append(f"{args}: explained_left_out without --unexplained")
     # The summary counts every finding record, those of an input that then
     # failed included; a file record counts its own.
     for tool in ("JPHide", "Hiderman"):
@@ -73,12 +86,27 @@ with tempfile.TemporaryDirectory() as top:
         f.write(b"\xff\xdb")
     os.mkfifo(os.path.join(tree, "pipe"))
     os.symlink("nowhere", os.path.join(tree, "dangling"))
+    pictures = os.path.join(top, "pictures")
+    os.makedirs(pictures)
+    for name in ("photo.jpg", "picture.png", "picture.gif", "picture.bmp"):
+        subprocess.run(["convert", "-size", "24x16", "gradient:navy-orange", "-set", "comment",
+                        "CDN", os.path.join(pictures, name)], check=True)
+    with zipfile.ZipFile(os.path.join(top, "payload.zip"), "w", zipfile.ZIP_STORED) as archive:
+        archive.writestr("secret.txt", b"CDN \xff\xdb")
+    with open(os.path.join(pictures, "carrier.jpg"), "wb") as f:
+        for part in ("pictures/photo.jpg", "payload.zip"):
+            with open(os.path.join(top, part), "rb") as piece:
+                f.write(piece.read())
 
     seen = set()
     seen |= check(["--json", "-r", "tree", "missing"], top)
     seen |= check(["--json", "--hash", "-r", "-L", "-j", "1", "tree"], top)
     seen |= check(["--json", "--hash", "-"], top, stdin=b"CDN\xff\xdb" * 1000)
     seen |= check(["--json", "tree/sub/clean.txt"], top)
+    seen |= check(["--json", "-r", "pictures"], top)
+    seen |= check(["--json", "--unexplained", "-r", "pictures", "tree"], top)
+    with open(os.path.join(pictures, "carrier.jpg"), "rb") as f:
+        seen |= check(["--json", "--unexplained", "-"], top, stdin=f.read())
     missing = {"run", "finding", "file", "error", "skipped", "summary"} - seen
     if missing:
         failures.append(f"no record of type {sorted(missing)} was produced to check")

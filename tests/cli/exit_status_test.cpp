@@ -127,7 +127,8 @@ TEST(FailedFiles, AreReportedAndTheBatchGoesOn) {
   const ScannerRun json = RunScanner({"--json", first, missing, last});
   EXPECT_EQ(Records(json.out, {"finding", "error"}),
             R"({"type":"finding","path":")" + first +
-                R"(","tool":"JPHide","position":1,"offset":0})"
+                R"(","tool":"JPHide","position":1,"offset":0)"
+                R"(,"context":"not a recognised format","explained":false})"
                 "\n"
                 R"({"type":"error","path":")" +
                 missing +
@@ -135,7 +136,8 @@ TEST(FailedFiles, AreReportedAndTheBatchGoesOn) {
                 "\n"
                 R"({"type":"finding","path":")" +
                 last +
-                R"(","tool":"Hiderman","position":1,"offset":0})"
+                R"(","tool":"Hiderman","position":1,"offset":0)"
+                R"(,"context":"not a recognised format","explained":false})"
                 "\n");
   EXPECT_EQ(json.status, 2);
 

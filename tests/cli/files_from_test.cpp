@@ -128,9 +128,11 @@ TEST(FilesFrom, NullSeparatedFromStandardInput) {
   options.input = std::string("a\nb\0\0c\0", 7);
   const ScannerRun run = RunScanner({"--files-from=-", "-0", "--json"}, options);
   EXPECT_EQ(Records(run.out, {"finding"}),
-            R"({"type":"finding","path":"a\u000ab","tool":"JPHide","position":1,"offset":0})"
+            R"({"type":"finding","path":"a\u000ab","tool":"JPHide","position":1,"offset":0)"
+            R"(,"context":"not a recognised format","explained":false})"
             "\n"
-            R"({"type":"finding","path":"c","tool":"Hiderman","position":1,"offset":0})"
+            R"({"type":"finding","path":"c","tool":"Hiderman","position":1,"offset":0)"
+            R"(,"context":"not a recognised format","explained":false})"
             "\n");
   EXPECT_EQ(run.status, 0);
 }
@@ -172,13 +174,13 @@ TEST(FilesFrom, ANameLongerThanAnyPathIsRefusedAndTheListGoesOn) {
     const BatchRun run = RunBatch(args, dir.path().string());
     EXPECT_EQ(Records(run.out, {"file", "error"}),
               R"({"type":"file","path":"a","bytes":2,"counts":{"JPHide":1,"Hiderman":0},)"
-              R"("changed":false,"access_time_kept":true})"
+              R"("format":null,"changed":false,"access_time_kept":true})"
               "\n"
               R"({"type":"error","path":"list","error":")" +
                   refusal + R"(","errno":36})" +
                   "\n"
                   R"({"type":"file","path":"b","bytes":3,"counts":{"JPHide":0,"Hiderman":1},)"
-                  R"("changed":false,"access_time_kept":true})"
+                  R"("format":null,"changed":false,"access_time_kept":true})"
                   "\n");
     EXPECT_EQ(run.err, "telltale-scan: list: " + refusal + "\n");
     EXPECT_EQ(run.status, 2);

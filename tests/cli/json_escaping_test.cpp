@@ -14,7 +14,8 @@ namespace {
 
 std::string FindingObject(const std::string& path_members) {
   return R"({"type":"finding",)" + path_members +
-         R"(,"tool":"JPHide","position":1,"offset":0})"
+         R"(,"tool":"JPHide","position":1,"offset":0)"
+         R"(,"context":"not a recognised format","explained":false})"
          "\n";
 }
 

@@ -77,13 +77,16 @@ TEST(JsonRecords, RunFirstThenARecordForEveryInputAndTheTotalsLast) {
   EXPECT_EQ(started, R"("DDDD-DD-DDTDD:DD:DD.DDDZ")");
   const std::vector<std::string> inputs(lines.begin() + 1, lines.end() - 1);
   const std::string file_start = R"({"type":"file","path":"tree/)";
+  const std::string finding_start = R"({"type":"finding","path":"tree/a.jpg",)";
   const std::vector<std::string> expected = {
-      R"({"type":"finding","path":"tree/a.jpg","tool":"JPHide","position":2,"offset":1})",
-      R"({"type":"finding","path":"tree/a.jpg","tool":"Hiderman","position":6,"offset":5})",
+      finding_start + R"("tool":"JPHide","position":2,"offset":1,)" +
+          R"("context":"not a recognised format","explained":false})",
+      finding_start + R"("tool":"Hiderman","position":6,"offset":5,)" +
+          R"("context":"not a recognised format","explained":false})",
       file_start + R"(a.jpg","bytes":8,"counts":{"JPHide":1,"Hiderman":1},)" +
-          R"("changed":false,"access_time_kept":true})",
+          R"("format":null,"changed":false,"access_time_kept":true})",
       file_start + R"(clean","bytes":5,"counts":{"JPHide":0,"Hiderman":0},)" +
-          R"("changed":false,"access_time_kept":true})",
+          R"("format":null,"changed":false,"access_time_kept":true})",
       R"({"type":"skipped","path":"tree/pipe","reason":"a named pipe"})",
       R"({"type":"error","path":"missing","error":"No such file or directory","errno":2})",
   };
@@ -166,6 +169,56 @@ TEST(JsonRecords, ClockValuesAndUnkeptAccessTimesAreWrittenExactly) {
             R"({"type":"summary","scanned":1,"failed":0,"skipped":0,"bytes":3,)"
             R"("findings":{"JPHide":0,"Hiderman":0},"elapsed_seconds":61.000042,"exit_status":0})"
             "\n");
+}
+
+TEST(JsonRecords, PlacesFormatsAndWhatWasLeftOutAreWrittenExactly) {
+  // Values the pictures made in the tests do not give: a place with a
+  // colon, a GIF with an MP4 after it, a digest beside the walk's members.
+  const std::unique_ptr<RunPrinter> printer = MakeRunPrinter(OutputFormat::kJson, {});
+  const std::unique_ptr<InputPrinter> input = printer->ForInput("x");
+  std::string out;
+  const ScanFinding finding{kSignatureTable.data(), 300};
+  input->Finding(out, finding,
+                 FindingPlace{"EXIF thumbnail: JPEG quantization table marker", true});
+  ScannedInput scanned;
+  scanned.bytes = 120;
+  scanned.counts = {1, 0};
+  scanned.explained_left_out = 3;
+  scanned.walk = WalkOutcome{.format = ImageFormat::kGif,
+                             .appended = AppendedData{100, 20, AppendedStart::kMp4},
+                             .broken_at = std::nullopt};
+  const std::string digest(64, 'a');
+  scanned.sha256 = digest;
+  input->Scanned(out, scanned);
+  scanned.walk = WalkOutcome{};
+  scanned.explained_left_out.reset();
+  scanned.sha256.clear();
+  input->Scanned(out, scanned);
+  std::string expected =
+      R"({"type":"finding","path":"x","tool":"JPHide","position":300,"offset":299,)"
+      R"("context":"EXIF thumbnail: JPEG quantization table marker","explained":true})"
+      "\n"
+      R"({"type":"file","path":"x","bytes":120,"counts":{"JPHide":1,"Hiderman":0},)"
+      R"("explained_left_out":3,"format":"gif",)"
+      R"("appended":{"offset":100,"length":20,"starts_with":"mp4"},)"
+      R"("changed":false,"sha256":")";
+  expected += digest;
+  expected += R"("})"
+              "\n"
+              R"({"type":"file","path":"x","bytes":120,"counts":{"JPHide":1,"Hiderman":0},)"
+              R"("format":null,"changed":false})"
+              "\n";
+  EXPECT_EQ(out, expected);
+
+  out.clear();
+  RunTotals totals;
+  totals.explained_left_out = 3;
+  totals.exit_status = 1;
+  printer->RunEnded(out, totals);
+  EXPECT_EQ(out, R"({"type":"summary","scanned":0,"failed":0,"skipped":0,"bytes":0,)"
+                 R"("findings":{"JPHide":0,"Hiderman":0},"explained_left_out":3,)"
+                 R"("elapsed_seconds":0.000000,"exit_status":1})"
+                 "\n");
 }
 
 }  // namespace

@@ -108,7 +108,8 @@ TEST(NameQuoting, FindingsOnATerminalAreQuoted) {
   // JSON carries names exactly, escaped its own way.
   EXPECT_EQ(Records(RunScanner({"--json", names[0]}, options).out, {"finding"}),
             R"({"type":"finding","path":"b\u001b[1A\u001b[2K\u000d","tool":"JPHide",)"
-            R"("position":1,"offset":0})"
+            R"("position":1,"offset":0)"
+            R"(,"context":"not a recognised format","explained":false})"
             "\n");
 }
 

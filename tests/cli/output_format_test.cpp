@@ -80,11 +80,14 @@ TEST(OutputFormat, JsonHasOneObjectPerFindingInScanOrder) {
   dir.Write("x.jpg", "cdn\xFF\xDB\xFF\xDB");
   const ScannerRun run = RunScanner({"--json", "x.jpg"}, InDirectory(dir.path()));
   EXPECT_EQ(Records(run.out, {"finding"}),
-            R"({"type":"finding","path":"x.jpg","tool":"JPHide","position":4,"offset":3})"
+            R"({"type":"finding","path":"x.jpg","tool":"JPHide","position":4,"offset":3)"
+            R"(,"context":"not a recognised format","explained":false})"
             "\n"
-            R"({"type":"finding","path":"x.jpg","tool":"JPHide","position":6,"offset":5})"
+            R"({"type":"finding","path":"x.jpg","tool":"JPHide","position":6,"offset":5)"
+            R"(,"context":"not a recognised format","explained":false})"
             "\n"
-            R"({"type":"finding","path":"x.jpg","tool":"Hiderman","position":1,"offset":0})"
+            R"({"type":"finding","path":"x.jpg","tool":"Hiderman","position":1,"offset":0)"
+            R"(,"context":"not a recognised format","explained":false})"
             "\n");
   EXPECT_EQ(run.status, 0);
 }

@@ -119,7 +119,8 @@ TEST(Recursion, ALinkThatLeadsNowhereIsAFailure) {
                                  "\n";
   const std::string loop_a = R"({"type":"error","path":"root/loop-a)" + loop_error;
   const std::string image_finding =
-      R"({"type":"finding","path":"root/image","tool":"Hiderman","position":1,"offset":0})"
+      R"({"type":"finding","path":"root/image","tool":"Hiderman","position":1,"offset":0)"
+      R"(,"context":"not a recognised format","explained":false})"
       "\n";
   std::string walked =
       R"({"type":"error","path":"root/dangling","error":"No such file or directory","errno":2})"

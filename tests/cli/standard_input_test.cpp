@@ -32,10 +32,11 @@ TEST(StandardInput, PipeAndRedirectedFileGiveTheScanFindings) {
   const ScannerRun json = RunScanner({"--json", "-"}, WithInput("\xFF\xDB"));
   EXPECT_EQ(
       Records(json.out, {"finding", "file"}),
-      R"j({"type":"finding","path":"(standard input)","tool":"JPHide","position":1,"offset":0})j"
+      R"j({"type":"finding","path":"(standard input)","tool":"JPHide","position":1,"offset":0)j"
+      R"(,"context":"not a recognised format","explained":false})"
       "\n"
       R"j({"type":"file","path":"(standard input)","bytes":2,)j"
-      R"("counts":{"JPHide":1,"Hiderman":0},"changed":false})"
+      R"("counts":{"JPHide":1,"Hiderman":0},"format":null,"changed":false})"
       "\n");
 }
 
