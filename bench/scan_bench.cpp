@@ -223,8 +223,9 @@ void BM_ScanInputPlaced(benchmark::State& state) {
     InputFile file(RandomFile::Path());
     findings = 0;
     WalkOutcome outcome;
-    ScanInputPlaced(file, FindingOrder::kReport,
-                    [&findings](const ScanFinding&, const FindingPlace&) { ++findings; }, outcome);
+    ScanInputPlaced(
+        file, FindingOrder::kReport,
+        [&findings](const ScanFinding&, const FindingPlace&) { ++findings; }, outcome);
   }
   state.counters["findings"] = static_cast<double>(findings);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * RandomFile::kSize));

@@ -42,9 +42,9 @@ std::string PhotoWithThumbnail() {
   std::string exif = "Exif\0\0"s;
   exif += "II*\0"s;
   exif += "\x08\0\0\0"s;                          // IFD0 at 8
-  exif += "\0\0"s;                                  // no entries
+  exif += "\0\0"s;                                // no entries
   exif += "\x0E\0\0\0"s;                          // IFD1 at 14
-  exif += "\x02\0"s;                                // two entries
+  exif += "\x02\0"s;                              // two entries
   exif += "\x01\x02\x04\0\x01\0\0\0\x2C\0\0\0"s;  // JPEGInterchangeFormat: 44
   exif += "\x02\x02\x04\0\x01\0\0\0"s;            // JPEGInterchangeFormatLength
   exif += static_cast<char>(thumbnail.size());
@@ -79,8 +79,8 @@ TEST(PlacedScan, EveryChunkSizeGivesThePlainFindingsPlacedAsTheWholeWalkPlacesTh
         const ScanSizes sizes{chunk, 16, 16};
         MemorySource plain_source(photo, file);
         std::vector<ScanFinding> plain;
-        ScanInput(plain_source, order, [&](const ScanFinding& f) { plain.push_back(f); }, {},
-                  sizes);
+        ScanInput(
+            plain_source, order, [&](const ScanFinding& f) { plain.push_back(f); }, {}, sizes);
         MemorySource source(photo, file);
         Placed placed;
         WalkOutcome outcome;
@@ -136,8 +136,9 @@ TEST(PlacedScan, FindingsStillWaitingForTheWalkAreHandedOnWhenTheInputFails) {
     const ScanSizes sizes{chunk, 16, 16};
     std::vector<ScanFinding> plain;
     FailingStream plain_source(photo, good);
-    EXPECT_THROW(ScanInput(plain_source, FindingOrder::kAsFound,
-                           [&](const ScanFinding& f) { plain.push_back(f); }, {}, sizes),
+    EXPECT_THROW(ScanInput(
+                     plain_source, FindingOrder::kAsFound,
+                     [&](const ScanFinding& f) { plain.push_back(f); }, {}, sizes),
                  std::system_error);
     ASSERT_FALSE(plain.empty());
     std::vector<ScanFinding> placed;
