@@ -55,8 +55,9 @@ std::string JsonPathMembers(std::string_view path) {
   return members;
 }
 
-// "format":"jpeg" (or null), and "appended":{...} where data follows the
-// image's own end.
+// "format":"jpeg" (or null), "appended":{...} where data follows the
+// image's own end, and "structure_breaks_at" where the walk could not follow
+// the structure: a cut or altered file says so even with no finding past it.
 void AppendWalkMembers(std::string& out, const WalkOutcome& walk) {
   out += R"(,"format":)";
   if (walk.format == ImageFormat::kNone) {
@@ -72,6 +73,10 @@ void AppendWalkMembers(std::string& out, const WalkOutcome& walk) {
     out += R"(,"starts_with":)";
     AppendJsonString(out, AppendedStartName(walk.appended->starts_with));
     out += '}';
+  }
+  if (walk.broken_at) {
+    out += R"(,"structure_breaks_at":)";
+    AppendNumber(out, *walk.broken_at);
   }
 }
 

@@ -241,7 +241,12 @@ TEST(FindingPlaces, UnexplainedJsonCountsWhatItReportsAndWhatItLeavesOut) {
 TEST(FindingPlaces, FileRecordsNameTheFormatAndTheDataAfterTheImagesEnd) {
   const TempDir dir;
   const ImageInputs inputs(dir);
-  const ScannerRun run = Scan({"--json"}, PathsOf(inputs.All()));
+  // The photo cut short: its structure breaks where the input ends.
+  const std::string cut = inputs.photo.content.substr(0, inputs.photo.content.size() / 2);
+  const std::string cut_path = dir.Write("cut.jpg", cut);
+  std::vector<std::string> paths = PathsOf(inputs.All());
+  paths.push_back(cut_path);
+  const ScannerRun run = Scan({"--json"}, paths);
   std::map<std::string, std::string> file_records;
   for (const std::string& record : Lines(Records(run.out, {"file"}))) {
     file_records[StringMember(record, "path")] = record;
@@ -251,7 +256,11 @@ TEST(FindingPlaces, FileRecordsNameTheFormatAndTheDataAfterTheImagesEnd) {
   appended += R"(,"length":)";
   appended += std::to_string(inputs.archive.content.size());
   appended += R"(,"starts_with":"zip"},"changed":)";
+  std::string breaks = R"(,"format":"jpeg","structure_breaks_at":)";
+  breaks += std::to_string(cut.size());
+  breaks += R"(,"changed":)";
   const std::map<std::string, std::string> expected = {
+      {cut_path, breaks},
       {inputs.photo.path, R"(,"format":"jpeg","changed":)"},
       {inputs.carrier.path, appended},
       {inputs.picture.path, R"(,"format":"png","changed":)"},
