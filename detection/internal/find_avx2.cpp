@@ -30,4 +30,8 @@ std::size_t FindAvx2(const unsigned char* data, std::size_t start, std::size_t s
   return FindAnyLength<Avx2>(data, start, stop, find, watch, watched);
 }
 
+std::size_t FindEntropyEndAvx2(const unsigned char* data, std::size_t size) {
+  return FindEntropyEndWith<Avx2>(data, size);
+}
+
 }  // namespace telltale::simd

@@ -27,6 +27,18 @@ simd::FindKernel ChooseKernel() {
 #endif
 }
 
+simd::EntropyEndKernel ChooseEntropyEndKernel() {
+#if defined(__x86_64__)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) {
+    return simd::FindEntropyEndAvx2;
+  }
+  return simd::FindEntropyEndSse2;
+#else
+  return nullptr;
+#endif
+}
+
 }  // namespace
 
 MarkerPattern MakeMarkerPattern(std::string_view marker, Comparison comparison) {
@@ -57,6 +69,11 @@ std::size_t simd::FindPortable(const unsigned char* data, std::size_t start, std
 
 simd::FindKernel simd::BestKernel() {
   static const FindKernel kernel = ChooseKernel();
+  return kernel;
+}
+
+simd::EntropyEndKernel simd::BestEntropyEndKernel() {
+  static const EntropyEndKernel kernel = ChooseEntropyEndKernel();
   return kernel;
 }
 

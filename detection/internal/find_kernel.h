@@ -48,5 +48,16 @@ std::size_t FindAvx2(const unsigned char* data, std::size_t start, std::size_t s
 // The fastest kernel this processor runs, chosen once.
 FindKernel BestKernel();
 
+// The first offset in [0, size) of an FF that ends a JPEG scan's
+// entropy-coded data, or where the kernel stopped searching (see
+// FindEntropyEndWith); data holds size bytes.
+using EntropyEndKernel = std::size_t (*)(const unsigned char* data, std::size_t size);
+#if defined(__x86_64__)
+std::size_t FindEntropyEndSse2(const unsigned char* data, std::size_t size);
+std::size_t FindEntropyEndAvx2(const unsigned char* data, std::size_t size);
+#endif
+// The fastest one, chosen once; none where there is no vector kernel.
+EntropyEndKernel BestEntropyEndKernel();
+
 }  // namespace simd
 }  // namespace telltale

@@ -28,4 +28,8 @@ std::size_t FindSse2(const unsigned char* data, std::size_t start, std::size_t s
   return FindAnyLength<Sse2>(data, start, stop, find, watch, watched);
 }
 
+std::size_t FindEntropyEndSse2(const unsigned char* data, std::size_t size) {
+  return FindEntropyEndWith<Sse2>(data, size);
+}
+
 }  // namespace telltale::simd

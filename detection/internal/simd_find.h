@@ -164,5 +164,38 @@ std::size_t FindAnyLength(const unsigned char* data, std::size_t start, std::siz
   }
 }
 
+// The end of a JPEG scan's entropy-coded data: the first FF in
+// [0, size) whose next byte is neither 00 (stuffing) nor D0..D7 (a restart
+// marker), looking at the byte after each FF in the same vectors. Whole
+// steps only: returns the first offset not searched when it finds none, from
+// which the caller goes on byte by byte.
+template <class Ops>
+std::size_t FindEntropyEndWith(const unsigned char* data, std::size_t size) {
+  constexpr std::size_t kStep = 2 * Ops::kWidth;
+  const typename Ops::V ff = Ops::Splat(0xFF);
+  const typename Ops::V zero = Ops::Splat(0);
+  const typename Ops::V restart_bits = Ops::Splat(0xF8);
+  const typename Ops::V restart = Ops::Splat(0xD0);
+  const auto data_goes_on = [&](const unsigned char* next) {
+    const typename Ops::V v = Ops::Load(next);
+    return Ops::Bits(Ops::Or(Ops::Equal(v, zero), Ops::Equal(Ops::And(v, restart_bits), restart)));
+  };
+  std::size_t at = 0;
+  for (; at + kStep < size; at += kStep) {  // each step reads one byte past itself
+    const typename Ops::M low = Ops::Equal(Ops::Load(data + at), ff);
+    const typename Ops::M high = Ops::Equal(Ops::Load(data + at + Ops::kWidth), ff);
+    if (!Ops::Any(Ops::Or(low, high))) {
+      continue;
+    }
+    const std::uint64_t ends =
+        (Ops::Bits(low) & ~data_goes_on(data + at + 1)) |
+        ((Ops::Bits(high) & ~data_goes_on(data + at + Ops::kWidth + 1)) << Ops::kWidth);
+    if (ends != 0) {
+      return at + static_cast<std::size_t>(__builtin_ctzll(ends));
+    }
+  }
+  return at;
+}
+
 }  // namespace
 }  // namespace telltale::simd

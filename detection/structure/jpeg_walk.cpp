@@ -5,11 +5,11 @@
 // them, or the whole of an EXIF or MPF segment, whose content it follows.
 // Entropy-coded data is searched for FF and never held.
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "structure/entropy_data_end.h"
 #include "structure/exif_thumbnail.h"
 #include "structure/format_walk.h"
 #include "structure/jpeg_segment_names.h"
@@ -191,11 +191,11 @@ void JpegWalk::Step(std::span<const unsigned char> bytes) {
       }
       return;
     case Phase::kEntropy: {
-      const void* found = std::memchr(bytes.data(), kFf, bytes.size());
-      if (found == nullptr) {
-        pos_ += bytes.size();
-      } else {
-        pos_ += static_cast<std::uint64_t>(static_cast<const unsigned char*>(found) - bytes.data());
+      // Stuffed FF 00 and restart markers are the scan's own data; any other
+      // FF, or one at the end of the bytes, starts a run the next steps follow.
+      const std::size_t end = FindEntropyDataEnd(bytes.data(), bytes.size());
+      pos_ += end;
+      if (end < bytes.size()) {
         BeginRun(pos_++, true);
       }
       return;

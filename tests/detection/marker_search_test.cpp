@@ -9,6 +9,7 @@
 
 #include "internal/find_kernel.h"
 #include "reference_scan.h"
+#include "structure/entropy_data_end.h"
 #include "test_support.h"
 
 namespace telltale {
@@ -111,6 +112,51 @@ TEST(SearchKernels, ReadNothingPastTheLastStartThatFits) {
       bytes[size - 1] = 'N';
       EXPECT_EQ(kernel.find(bytes.data(), 0, size - 2, pattern, nullptr, nullptr), size - 3)
           << kernel.name;
+    }
+  }
+}
+
+// The end of a JPEG scan's data, as each vector kernel and the search that
+// finishes its work find it, on buffers of every size up to a few vectors,
+// each exactly as large as the bytes searched so that a read past them fails
+// under AddressSanitizer.
+TEST(SearchKernels, EntropyDataEndsAtTheFirstFfThatIsNeitherStuffingNorARestart) {
+  using namespace std::string_view_literals;
+  const auto plain_end = [](const std::vector<unsigned char>& bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const bool restart = i + 1 < bytes.size() && bytes[i + 1] >= 0xD0 && bytes[i + 1] <= 0xD7;
+      const bool stuffed = i + 1 < bytes.size() && bytes[i + 1] == 0;
+      if (bytes[i] == 0xFF && !restart && !stuffed) {
+        return i;
+      }
+    }
+    return bytes.size();
+  };
+  struct Kernel {
+    simd::EntropyEndKernel find;
+    std::size_t step;  // a kernel that finds nothing stops within one step of the end
+  };
+  std::vector<Kernel> kernels;
+#if defined(__x86_64__)
+  kernels.push_back({simd::FindEntropyEndSse2, 32});
+  if (__builtin_cpu_supports("avx2")) {
+    kernels.push_back({simd::FindEntropyEndAvx2, 64});
+  }
+#endif
+  std::uint32_t seed = 11;
+  for (std::size_t size = 0; size < 300; ++size) {
+    for (const std::string_view alphabet : {"\xFF\0x"sv, "\xFF\xD0\xD7\0\xD8x\xFF"sv}) {
+      const std::string text = testing::RandomText(size, alphabet, seed++);
+      const std::vector<unsigned char> bytes(text.begin(), text.end());
+      const std::size_t expected = plain_end(bytes);
+      ASSERT_EQ(FindEntropyDataEnd(bytes.data(), size), expected) << "size " << size;
+      for (const Kernel& kernel : kernels) {
+        const std::size_t found = kernel.find(bytes.data(), size);
+        if (found != expected) {
+          ASSERT_LT(found, expected) << "size " << size;
+          ASSERT_GE(found + kernel.step, size) << "size " << size;
+        }
+      }
     }
   }
 }
