@@ -176,9 +176,15 @@ std::size_t FindEntropyEndWith(const unsigned char* data, std::size_t size) {
   const typename Ops::V zero = Ops::Splat(0);
   const typename Ops::V restart_bits = Ops::Splat(0xF8);
   const typename Ops::V restart = Ops::Splat(0xD0);
-  const auto data_goes_on = [&](const unsigned char* next) {
+  // Stuffing is by far the commonest: restart markers are looked for only
+  // where an FF is followed by something else.
+  const auto ends_in = [&](typename Ops::M is_ff, const unsigned char* next) {
     const typename Ops::V v = Ops::Load(next);
-    return Ops::Bits(Ops::Or(Ops::Equal(v, zero), Ops::Equal(Ops::And(v, restart_bits), restart)));
+    std::uint64_t ends = Ops::Bits(is_ff) & ~Ops::Bits(Ops::Equal(v, zero));
+    if (ends != 0) {
+      ends &= ~Ops::Bits(Ops::Equal(Ops::And(v, restart_bits), restart));
+    }
+    return ends;
   };
   std::size_t at = 0;
   for (; at + kStep < size; at += kStep) {  // each step reads one byte past itself
@@ -188,8 +194,7 @@ std::size_t FindEntropyEndWith(const unsigned char* data, std::size_t size) {
       continue;
     }
     const std::uint64_t ends =
-        (Ops::Bits(low) & ~data_goes_on(data + at + 1)) |
-        ((Ops::Bits(high) & ~data_goes_on(data + at + Ops::kWidth + 1)) << Ops::kWidth);
+        ends_in(low, data + at + 1) | (ends_in(high, data + at + Ops::kWidth + 1) << Ops::kWidth);
     if (ends != 0) {
       return at + static_cast<std::size_t>(__builtin_ctzll(ends));
     }

@@ -107,6 +107,10 @@ class JpegWalk final : public FormatWalk {
   void Break(std::uint64_t at);
 
   void Mark(std::uint64_t at, std::string_view text, bool explained = false) {
+    if (options_.prefix.empty()) {
+      regions_.Mark(at, text, explained);
+      return;
+    }
     std::string context = options_.prefix;
     context += text;
     regions_.Mark(at, context, explained);

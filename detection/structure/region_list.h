@@ -4,10 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
-#include <map>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "telltale/structure_walk.h"
@@ -33,15 +34,24 @@ class RegionList {
 
  private:
   struct Label {
-    std::string context;
+    std::string_view text;  // kept in blocks_
     bool explained;
   };
   std::uint32_t LabelId(std::string_view context, bool explained);
+  // A copy of `text` that stays in place as long as the list.
+  std::string_view Keep(std::string_view text);
 
   std::vector<std::uint64_t> starts_;
-  std::vector<std::uint32_t> labels_;  // by region
-  std::deque<Label> label_texts_;      // by id; a deque keeps the texts in place
-  std::map<std::pair<std::string, bool>, std::uint32_t, std::less<>> ids_;
+  std::vector<std::uint32_t> labels_;  // by region: an index into label_list_
+  // A photo's walk names a few dozen places but names them often: the texts
+  // are kept end to end in blocks and looked up one by one, which costs less
+  // than a map and its allocations. Past kLabelsLookedUpInTurn labels
+  // (hostile inputs can have thousands), an index by hash takes over.
+  static constexpr std::size_t kLabelsLookedUpInTurn = 32;
+  std::vector<Label> label_list_;
+  std::unordered_multimap<std::size_t, std::uint32_t> index_;  // id by the text's hash
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::span<char> block_left_;  // the unused end of the last block
   bool full_ = false;
 };
 
