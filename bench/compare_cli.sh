@@ -104,7 +104,7 @@ ratios "$work/result.json" "telltale-scan -c --hash" "openssl dgst -sha256"
 # nothing for a plain photo; the default output prints a line per photo
 # without walking. About 400 MiB of 200 KiB photos, each made unique by a
 # comment segment after its start marker.
-convert -size 720x540 plasma:fractal -quality 97 "$work/photo.jpg"
+convert -size 800x600 plasma:fractal -quality 92 "$work/photo.jpg"
 python3 - "$work/photo.jpg" "$work/photos" "$photos" <<'EOF'
 import os, struct, sys
 base = open(sys.argv[1], "rb").read()
