@@ -30,7 +30,10 @@ class FileScan {
       : pass_(pass), end_(size), chunk_(chunk), workers_(workers) {}
 
   void Run() {
-    FirstPass();
+    const std::uint64_t chunks = (end_ + chunk_ - 1) / chunk_;
+    if (!pass_.PassesOnSlowly() || chunks < 2 || !PipelinedFirstPass(chunks)) {
+      FirstPass();
+    }
     pass_.Ended();
     SecondPass();
   }
@@ -61,24 +64,10 @@ class FileScan {
         }
         const ChunkBuffer buffer(chunk_ + kCarry);
         ChunkFindings found;
-        const FindingCallback keep = [&](const ScanFinding& f) {
-          found.first_rule.push_back(f.position);
-        };
         for (std::uint64_t chunk = worker; chunk < chunks; chunk += stride) {
           const std::uint64_t from = chunk * chunk_;
           const std::uint64_t to = std::min(end_, from + chunk_);
-          const auto wanted = static_cast<std::size_t>(std::min(end_, to + kCarry) - from);
-          pass_.ReadExactly(from, {buffer.data(), wanted});
-          found.first_rule.clear();
-          found.candidate_blocks.clear();
-          bool first_found = false;  // the first rule compares the same way every time
-          pass_.ForEachBlock(from, to,
-                             [&](std::uint64_t block, std::uint64_t start, std::uint64_t stop) {
-                               if (ScanFirstRuleRange(Bytes(buffer.data(), wanted), start - from,
-                                                      stop - from, from, first_found, keep)) {
-                                 found.candidate_blocks.push_back(block);
-                               }
-                             });
+          ReadAndScan(from, to, buffer, found);
           std::unique_lock lock(turns.mutex());
           if (!turns.WaitForTurn(lock, chunk)) {
             return;  // another worker failed
@@ -114,6 +103,124 @@ class FileScan {
     if (failure) {
       std::rethrow_exception(failure);
     }
+  }
+
+  // The first pass for a slow on_data: the calling thread hands on every
+  // chunk, in order, while the workers read and scan the next ones into a
+  // ring of buffers, chunk c into slot c % slots. A worker takes the next
+  // chunk only when its slot has been handed on, so the chunks in flight are
+  // the ones from the turn on, at most one ring's worth. Returns false,
+  // having read nothing, if no worker thread can be started.
+  bool PipelinedFirstPass(std::uint64_t chunks) {
+    struct Slot {
+      explicit Slot(std::size_t capacity) : buffer(capacity) {}
+      ChunkBuffer buffer;
+      ChunkFindings found;
+      std::size_t size = 0;  // the chunk's own bytes, without those after it
+      bool ready = false;    // read and scanned, not yet handed on
+    };
+    std::vector<Slot> slots;
+    slots.reserve(workers_ * kChunksAheadPerWorker);
+    while (slots.size() < workers_ * kChunksAheadPerWorker) {
+      slots.emplace_back(chunk_ + kCarry);
+    }
+    TurnOrder turns;  // the turn is the number of chunks handed on
+    std::exception_ptr failure;
+    std::uint64_t next = 0;  // the next chunk to be read
+
+    const auto fail = [&] {
+      const std::lock_guard lock(turns.mutex());
+      if (!failure) {
+        failure = std::current_exception();
+      }
+      turns.Stop();
+    };
+    const auto work = [&] {
+      try {
+        for (;;) {
+          std::uint64_t chunk = 0;
+          {
+            std::unique_lock lock(turns.mutex());
+            turns.WaitUntil(lock,
+                            [&] { return next >= chunks || next < turns.turn() + slots.size(); });
+            if (turns.stopped() || next >= chunks) {
+              return;
+            }
+            chunk = next++;
+          }
+          Slot& slot = slots[chunk % slots.size()];
+          const std::uint64_t from = chunk * chunk_;
+          const std::uint64_t to = std::min(end_, from + chunk_);
+          slot.size = static_cast<std::size_t>(to - from);
+          ReadAndScan(from, to, slot.buffer, slot.found);
+          const std::lock_guard lock(turns.mutex());
+          slot.ready = true;
+          turns.Changed();
+        }
+      } catch (...) {
+        fail();
+      }
+    };
+
+    {
+      std::vector<std::jthread> workers;
+      workers.reserve(workers_);
+      // Whatever fails once a worker runs stops the turns, so that no
+      // worker waits for room while it is joined.
+      try {
+        try {
+          while (workers.size() < workers_) {
+            workers.emplace_back(work);
+          }
+        } catch (const std::system_error&) {
+          if (workers.empty()) {
+            return false;
+          }
+          // The workers there are read all the chunks.
+        }
+        for (std::uint64_t chunk = 0; chunk < chunks; ++chunk) {
+          Slot& slot = slots[chunk % slots.size()];
+          {
+            std::unique_lock lock(turns.mutex());
+            turns.WaitUntil(lock, [&] { return slot.ready; });
+            if (turns.stopped()) {
+              break;
+            }
+          }
+          HandOn(slot.found, {slot.buffer.data(), slot.size});
+          const std::lock_guard lock(turns.mutex());
+          slot.ready = false;
+          turns.Next();
+        }
+      } catch (...) {
+        fail();
+      }
+    }
+    if (failure) {
+      std::rethrow_exception(failure);
+    }
+    return true;
+  }
+
+  // Reads the chunk [from, to) with the bytes after it, and notes what the
+  // first rule finds in it and which of its blocks may hold the second
+  // rule's marker.
+  void ReadAndScan(std::uint64_t from, std::uint64_t to, const ChunkBuffer& buffer,
+                   ChunkFindings& found) const {
+    const auto wanted = static_cast<std::size_t>(std::min(end_, to + kCarry) - from);
+    pass_.ReadExactly(from, {buffer.data(), wanted});
+    found.first_rule.clear();
+    found.candidate_blocks.clear();
+    const FindingCallback keep = [&](const ScanFinding& f) {
+      found.first_rule.push_back(f.position);
+    };
+    bool first_found = false;  // the first rule compares the same way every time
+    pass_.ForEachBlock(from, to, [&](std::uint64_t block, std::uint64_t start, std::uint64_t stop) {
+      if (ScanFirstRuleRange(Bytes(buffer.data(), wanted), start - from, stop - from, from,
+                             first_found, keep)) {
+        found.candidate_blocks.push_back(block);
+      }
+    });
   }
 
   void HandOn(const ChunkFindings& found, std::span<const unsigned char> chunk) {

@@ -72,6 +72,9 @@ class ScanPass {
     }
   }
 
+  // Whether PassOn costs more than reading and scanning the bytes.
+  [[nodiscard]] bool PassesOnSlowly() const { return control_.on_data && control_.on_data_is_slow; }
+
   // Every byte has been passed on.
   void Ended() const {
     if (control_.on_end) {

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -175,6 +177,130 @@ TEST(ScanInput, AStopRequestEndsTheScanBeforeItsNextRead) {
     EXPECT_STREQ(e.what(), "memory: Operation canceled");
   }
   EXPECT_EQ(source.reads.size(), 1U);
+}
+
+// What a slow on_data (a digest) gets, and the findings after it.
+struct SlowlyPassed {
+  std::string bytes;
+  std::vector<ScanFinding> found;
+};
+
+// Scans `source` with an on_data that is slow, much slower than reading: it
+// sleeps long at its first call, while the workers read ahead as far as they
+// may, and briefly now and then after. Every finding must come after the
+// bytes it starts in (positions count from 1). `fault(calls)` runs at the start of every on_data
+// call.
+SlowlyPassed ScanWithSlowOnData(ScanSource& source, FindingOrder order, const ScanSizes& sizes,
+                                const std::function<void(std::size_t)>& fault = {},
+                                std::stop_token stop = {}) {
+  SlowlyPassed passed;
+  std::size_t calls = 0;
+  ScanControl control;
+  control.stop = std::move(stop);
+  control.on_data_is_slow = true;
+  control.on_data = [&](std::span<const unsigned char> bytes) {
+    if (fault) {
+      fault(calls);
+    }
+    if (calls++ % 16 == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(calls == 1 ? 20 : 1));
+    }
+    passed.bytes.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  };
+  ScanInput(
+      source, order,
+      [&](const ScanFinding& f) {
+        EXPECT_LE(f.position, passed.bytes.size()) << "a finding before its bytes were passed on";
+        passed.found.push_back(f);
+      },
+      control, sizes);
+  return passed;
+}
+
+TEST(ScanInput, ASlowOnDataGetsEveryByteOnceInOrderBeforeTheFindingsInThem) {
+  const std::string content = testing::RandomText(40000, "cdnCDN\xFF\xDB....", 11);
+  std::vector<ScanFinding> want;
+  ScanContentReference(AsBytes(content), [&](const ScanFinding& f) { want.push_back(f); });
+  // One chunk takes the ordinary pass; the others keep the workers ahead.
+  for (const std::size_t chunk : {64, 1000, 4096, 40000}) {
+    for (const std::size_t workers : {1, 2, 3}) {
+      for (const FindingOrder order : {FindingOrder::kReport, FindingOrder::kAsFound}) {
+        MemorySource source(content, true);
+        SlowlyPassed passed = ScanWithSlowOnData(source, order, {chunk, 512, 16, workers});
+        EXPECT_EQ(passed.bytes, content) << "chunk " << chunk << " workers " << workers;
+        if (order == FindingOrder::kAsFound) {
+          std::stable_sort(
+              passed.found.begin(), passed.found.end(),
+              [](const ScanFinding& a, const ScanFinding& b) { return a.rule < b.rule; });
+        }
+        ASSERT_EQ(Describe(passed.found), Describe(want))
+            << "chunk " << chunk << " workers " << workers << " order " << static_cast<int>(order);
+      }
+    }
+  }
+}
+
+// A file whose reads from `bad` on fail with EIO.
+class FailingFile final : public ScanSource {
+ public:
+  FailingFile(std::string_view content, std::uint64_t bad) : content_(content, true), bad_(bad) {}
+  [[nodiscard]] const std::string& name() const override { return content_.name(); }
+  [[nodiscard]] std::optional<std::uint64_t> size() const override { return content_.size(); }
+  [[nodiscard]] bool CanReadAgain() const override { return true; }
+  std::size_t Read(std::uint64_t offset, std::span<unsigned char> buffer) override {
+    if (offset + buffer.size() > bad_) {
+      throw std::system_error(EIO, std::generic_category(), "memory");
+    }
+    return content_.Read(offset, buffer);
+  }
+
+ private:
+  MemorySource content_;
+  std::uint64_t bad_;
+};
+
+// A failure with chunks read ahead of a slow on_data must end the scan with
+// that failure, every thread joined: a worker waiting for room, or the
+// caller waiting for a chunk that will never come, would hang here.
+TEST(ScanInput, AFailureWhileChunksAreInFlightEndsTheScanWithIt) {
+  const std::string content = testing::RandomText(100000, "cdnCDN\xFF\xDB.", 12);
+  for (const std::size_t workers : {1, 2, 3}) {
+    {
+      FailingFile source(content, 30000);
+      try {
+        ScanWithSlowOnData(source, FindingOrder::kReport, {1000, 512, 16, workers});
+        ADD_FAILURE() << "a failed read went unreported, workers " << workers;
+      } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::io_error);
+      }
+    }
+    {
+      MemorySource source(content, true);
+      std::stop_source stop;
+      try {
+        ScanWithSlowOnData(
+            source, FindingOrder::kReport, {1000, 512, 16, workers},
+            [&](std::size_t) { stop.request_stop(); }, stop.get_token());
+        ADD_FAILURE() << "the scan went on after a stop was requested, workers " << workers;
+      } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::operation_canceled);
+      }
+    }
+    {
+      MemorySource source(content, true);
+      try {
+        ScanWithSlowOnData(source, FindingOrder::kReport, {1000, 512, 16, workers},
+                           [](std::size_t calls) {
+                             if (calls == 3) {
+                               throw std::system_error(ENOSPC, std::generic_category(), "digest");
+                             }
+                           });
+        ADD_FAILURE() << "on_data's failure went unreported, workers " << workers;
+      } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::no_space_on_device);
+      }
+    }
+  }
 }
 
 // Pipes through a real descriptor, written by another thread.

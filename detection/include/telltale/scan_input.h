@@ -41,6 +41,12 @@ struct ScanControl {
   // held back until the input's end, if any, are handed on; not called when
   // the scan fails.
   std::function<void()> on_end;
+  // Whether on_data costs more than reading and scanning its bytes, as a
+  // digest does. A file's chunks are then handed on, on_data first, by the
+  // calling thread alone while `workers` other threads read and scan the
+  // next ones, kChunksAheadPerWorker each ahead of it. A stream is read by
+  // the calling thread either way.
+  bool on_data_is_slow = false;
 };
 
 struct ScanSizes {

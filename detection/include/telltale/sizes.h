@@ -19,6 +19,12 @@ inline constexpr std::size_t kChunkSize = std::size_t{256} << 10;
 // help; more would take cores from the scanner's parallel jobs.
 inline constexpr std::size_t kReadWorkers = 2;
 
+// With a consumer of the bytes slower than reading and scanning them (a
+// digest), the chunks each reading thread may have read and scanned ahead of
+// it: enough that the consumer does not wait for a read, few enough to stay
+// in the cache until it takes them.
+inline constexpr std::size_t kChunksAheadPerWorker = 2;
+
 // The unit in which the first pass notes where the second marker may lie; the
 // second pass reads again only such blocks. Smaller blocks mean less to read
 // again and a larger note: one bit per block, 128 KiB for a 16 GiB file.
