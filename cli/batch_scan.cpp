@@ -301,6 +301,8 @@ class Batch {
         digest->Update(bytes);
       }
     };
+    // SHA-256 is slower than reading and scanning: the scan reads ahead of it.
+    control.on_data_is_slow = digest.has_value();
     const auto report = [&](const ScanFinding& finding, const std::optional<FindingPlace>& place) {
       ++reported.counts.at(static_cast<std::size_t>(finding.rule - kSignatureTable.data()));
       printer.Finding(out.text(), finding, place);

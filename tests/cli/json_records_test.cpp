@@ -101,8 +101,9 @@ TEST(JsonRecords, RunFirstThenARecordForEveryInputAndTheTotalsLast) {
 
 TEST(JsonRecords, DigestsAreOfExactlyTheBytesScanned) {
   const TempDir dir;
-  // Many chunks, read by two workers, with second-rule markers so that parts
-  // are read twice: each byte must still count once, in order.
+  // Many chunks, read by two workers ahead of the digest, with second-rule
+  // markers so that parts are read twice: each byte must still count once,
+  // in order.
   const std::string big = RandomText(3'000'000, "cdnCDN\xFF\xDB.", 7);
   dir.Write("big", big);
   dir.Write("abc", "abc");
