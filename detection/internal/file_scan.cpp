@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // A file's scan: two passes, the first shared among threads.
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -109,7 +110,7 @@ class FileScan {
   // chunk, in order, while the workers read and scan the next ones into a
   // ring of buffers, chunk c into slot c % slots. A worker takes the next
   // chunk only when its slot has been handed on, so the chunks in flight are
-  // the ones from the turn on, at most one ring's worth. Returns false,
+  // the ones from the next to be handed on, at most one ring's worth. Returns false,
   // having read nothing, if no worker thread can be started.
   bool PipelinedFirstPass(std::uint64_t chunks) {
     struct Slot {
@@ -124,26 +125,34 @@ class FileScan {
     while (slots.size() < workers_ * kChunksAheadPerWorker) {
       slots.emplace_back(chunk_ + kCarry);
     }
-    TurnOrder turns;  // the turn is the number of chunks handed on
+    // Each side waits on its own condition, so that a chunk made ready or
+    // handed on wakes only a thread that can go on.
+    std::mutex mutex;
+    std::condition_variable room;   // a slot has been handed on, or the scan ended
+    std::condition_variable ready;  // a chunk is ready, or the scan ended
+    std::uint64_t next = 0;         // the next chunk to be read
+    std::uint64_t handed = 0;       // chunks handed on
+    bool ended = false;
     std::exception_ptr failure;
-    std::uint64_t next = 0;  // the next chunk to be read
 
     const auto fail = [&] {
-      const std::lock_guard lock(turns.mutex());
+      const std::lock_guard lock(mutex);
       if (!failure) {
         failure = std::current_exception();
       }
-      turns.Stop();
+      ended = true;
+      room.notify_all();
+      ready.notify_all();
     };
     const auto work = [&] {
       try {
         for (;;) {
           std::uint64_t chunk = 0;
           {
-            std::unique_lock lock(turns.mutex());
-            turns.WaitUntil(lock,
-                            [&] { return next >= chunks || next < turns.turn() + slots.size(); });
-            if (turns.stopped() || next >= chunks) {
+            std::unique_lock lock(mutex);
+            room.wait(lock,
+                      [&] { return ended || next >= chunks || next < handed + slots.size(); });
+            if (ended || next >= chunks) {
               return;
             }
             chunk = next++;
@@ -153,9 +162,9 @@ class FileScan {
           const std::uint64_t to = std::min(end_, from + chunk_);
           slot.size = static_cast<std::size_t>(to - from);
           ReadAndScan(from, to, slot.buffer, slot.found);
-          const std::lock_guard lock(turns.mutex());
+          const std::lock_guard lock(mutex);
           slot.ready = true;
-          turns.Changed();
+          ready.notify_one();
         }
       } catch (...) {
         fail();
@@ -165,8 +174,8 @@ class FileScan {
     {
       std::vector<std::jthread> workers;
       workers.reserve(workers_);
-      // Whatever fails once a worker runs stops the turns, so that no
-      // worker waits for room while it is joined.
+      // Whatever fails once a worker runs ends the scan, so that no worker
+      // waits for room while it is joined.
       try {
         try {
           while (workers.size() < workers_) {
@@ -181,17 +190,22 @@ class FileScan {
         for (std::uint64_t chunk = 0; chunk < chunks; ++chunk) {
           Slot& slot = slots[chunk % slots.size()];
           {
-            std::unique_lock lock(turns.mutex());
-            turns.WaitUntil(lock, [&] { return slot.ready; });
-            if (turns.stopped()) {
+            std::unique_lock lock(mutex);
+            ready.wait(lock, [&] { return ended || slot.ready; });
+            if (ended) {
               break;
             }
           }
           HandOn(slot.found, {slot.buffer.data(), slot.size});
-          const std::lock_guard lock(turns.mutex());
+          const std::lock_guard lock(mutex);
           slot.ready = false;
-          turns.Next();
+          ++handed;
+          room.notify_one();
         }
+        // Workers still waiting for room, with no chunk left, return.
+        const std::lock_guard lock(mutex);
+        ended = true;
+        room.notify_all();
       } catch (...) {
         fail();
       }
