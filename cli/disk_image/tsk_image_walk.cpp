@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: Apache-2.0
+// The walk of disk images through The Sleuth Kit: images in turn, their
+// partitions in the volume system's order, each file system's directories
+// depth first in the order TSK lists them, one directory per level open.
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+
+#include "cli/disk_image/image_walk.h"
+#include "cli/disk_image/tsk_file_source.h"
+#include "cli/disk_image/tsk_handles.h"
+
+namespace telltale::cli {
+
+const bool kDiskImagesBuilt = true;
+
+namespace {
+
+// Deeper directories than this are a loop a damaged file system made, or
+// nothing a person made.
+constexpr std::size_t kMaxDepth = 512;
+
+struct PartitionToOpen {
+  ImagePlace::Partition partition;
+  TSK_OFF_T offset = 0;
+};
+
+struct OpenDirectory {
+  TSK_FS_DIR* dir;
+  std::string path;  // "" for the root
+  TSK_INUM_T address;
+  std::size_t next = 0;  // the entry to look at next
+};
+
+bool Unallocated(const TSK_FS_FILE& file) {
+  return (file.name != nullptr && (file.name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) ||
+         (file.meta->flags & TSK_FS_META_FLAG_UNALLOC) != 0;
+}
+
+// TSK lists a FAT volume's label as an empty regular file of this name.
+bool FatVolumeLabel(const TSK_FS_INFO& fs, const TSK_FS_FILE& file) {
+  constexpr std::string_view kLabel = "(Volume Label Entry)";
+  return TSK_FS_TYPE_ISFAT(fs.ftype) && file.meta->size == 0 &&
+         std::string_view(file.name->name).ends_with(kLabel);
+}
+
+// A deleted name whose metadata entry was given to another file since: its
+// content is that file's, found under its own name.
+bool Reused(const TSK_FS_FILE& file) {
+  return file.name != nullptr && (file.name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0 &&
+         (file.meta->flags & TSK_FS_META_FLAG_ALLOC) != 0;
+}
+
+class TskImageWalk final : public ImageWalk {
+ public:
+  explicit TskImageWalk(std::vector<std::string> images) : images_(images.begin(), images.end()) {}
+
+  ~TskImageWalk() override { CloseDirectories(); }
+  TskImageWalk(const TskImageWalk&) = delete;
+  TskImageWalk& operator=(const TskImageWalk&) = delete;
+
+  std::optional<ImageEntry> Next() override {
+    for (;;) {
+      if (!directories_.empty()) {
+        if (std::optional<ImageEntry> entry = NextInDirectory()) {
+          return entry;
+        }
+        continue;
+      }
+      file_system_.reset();
+      if (!partitions_.empty()) {
+        if (std::optional<ImageEntry> failure = OpenPartition()) {
+          return failure;
+        }
+        continue;
+      }
+      image_.reset();
+      if (images_.empty()) {
+        return std::nullopt;
+      }
+      if (std::optional<ImageEntry> failure = OpenImage()) {
+        return failure;
+      }
+    }
+  }
+
+ private:
+  [[nodiscard]] ImagePlace ImageOnly() const {
+    ImagePlace place;
+    place.image = image_name_;
+    return place;
+  }
+  [[nodiscard]] ImagePlace PartitionPlace() const {
+    ImagePlace place = ImageOnly();
+    place.partition = partition_;
+    return place;
+  }
+
+  static ImageEntry Failure(ImagePlace place, const std::system_error& error) {
+    return ImageEntry{.place = std::move(place), .source = nullptr, .failure = error};
+  }
+
+  // Opens the next image and lists its partitions; returns its failure.
+  std::optional<ImageEntry> OpenImage() {
+    image_name_ = std::move(images_.front());
+    images_.pop_front();
+    const char* names[] = {image_name_.c_str()};
+    // One name: TSK finds the further segments of a split raw or E01 image.
+    TSK_IMG_INFO* info = tsk_img_open_utf8(1, names, TSK_IMG_TYPE_DETECT, 0);
+    if (info == nullptr) {
+      return Failure(ImageOnly(), TskError(image_name_, "cannot open the disk image"));
+    }
+    image_ = std::make_shared<TskImage>(info);
+    TSK_VS_INFO* vs = tsk_vs_open(info, 0, TSK_VS_TYPE_DETECT);
+    if (vs != nullptr) {
+      unsigned index = 0;
+      for (TSK_PNUM_T i = 0; i < vs->part_count; ++i) {
+        const TSK_VS_PART_INFO* part = tsk_vs_part_get(vs, i);
+        if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) {
+          continue;  // the table itself, or space no partition holds
+        }
+        const auto offset = static_cast<TSK_OFF_T>(
+            vs->offset + part->start * static_cast<TSK_OFF_T>(vs->block_size));
+        partitions_.push_back(PartitionToOpen{
+            .partition = {.index = ++index, .offset = static_cast<std::uint64_t>(offset)},
+            .offset = offset});
+      }
+      tsk_vs_close(vs);
+    }
+    tsk_error_reset();  // no volume system is no failure: the image is one file system
+    if (partitions_.empty()) {
+      partitions_.push_back(PartitionToOpen{});
+    }
+    return std::nullopt;
+  }
+
+  // Opens the next partition's file system and its root; returns its failure.
+  std::optional<ImageEntry> OpenPartition() {
+    const PartitionToOpen next = partitions_.front();
+    partitions_.pop_front();
+    partition_ = next.partition;
+    const std::lock_guard lock(image_->mutex);
+    TSK_FS_INFO* info = tsk_fs_open_img(image_->info, next.offset, TSK_FS_TYPE_DETECT);
+    if (info == nullptr) {
+      return Failure(PartitionPlace(),
+                     TskError(PartitionPlace().Name(), "no file system The Sleuth Kit can read"));
+    }
+    file_system_ = std::make_shared<TskFileSystem>(image_, info);
+    visited_.clear();
+    return OpenDirectoryAt(info->root_inum, "");
+  }
+
+  // Opens the directory at `address` under the path `path`; returns its
+  // failure.
+  std::optional<ImageEntry> OpenDirectoryAt(TSK_INUM_T address, std::string path) {
+    TSK_FS_DIR* dir = tsk_fs_dir_open_meta(file_system_->info, address);
+    if (dir == nullptr) {
+      ImagePlace place = PartitionPlace();
+      place.path = path.empty() ? "/" : path;
+      place.meta_address = address;
+      return Failure(place, TskError(place.Name(), "cannot read the directory"));
+    }
+    visited_.insert(address);
+    directories_.push_back(OpenDirectory{.dir = dir, .path = std::move(path), .address = address});
+    return std::nullopt;
+  }
+
+  // The next file or failure of the innermost open directory, having gone
+  // down into the directories met; none where there is nothing to report yet.
+  std::optional<ImageEntry> NextInDirectory() {
+    const std::lock_guard lock(image_->mutex);
+    OpenDirectory& top = directories_.back();
+    if (top.next >= tsk_fs_dir_getsize(top.dir)) {
+      tsk_fs_dir_close(top.dir);
+      directories_.pop_back();
+      return std::nullopt;
+    }
+    TSK_FS_FILE* file = tsk_fs_dir_get(top.dir, top.next++);
+    if (file == nullptr) {
+      tsk_error_reset();
+      return std::nullopt;
+    }
+    std::unique_ptr<TSK_FS_FILE, decltype(&tsk_fs_file_close)> owned(file, &tsk_fs_file_close);
+    const char* name = file->name != nullptr ? file->name->name : nullptr;
+    if (file->meta == nullptr || name == nullptr || std::strcmp(name, ".") == 0 ||
+        std::strcmp(name, "..") == 0 || Reused(*file)) {
+      return std::nullopt;  // a deleted name whose metadata is gone says nothing of content
+    }
+    std::string path = top.path;
+    path += '/';
+    path += name;
+    if (TSK_FS_IS_DIR_META(file->meta->type)) {
+      const TSK_INUM_T address = file->meta->addr;
+      if (directories_.size() < kMaxDepth && !visited_.contains(address)) {
+        std::optional<ImageEntry> failure = OpenDirectoryAt(address, std::move(path));
+        // A deleted directory's entries are often gone: only a live one's
+        // failure is the file system's.
+        if (failure && Unallocated(*file)) {
+          return std::nullopt;
+        }
+        return failure;
+      }
+      return std::nullopt;
+    }
+    if (file->meta->type != TSK_FS_META_TYPE_REG || FatVolumeLabel(*file_system_->info, *file)) {
+      return std::nullopt;
+    }
+    ImagePlace place = PartitionPlace();
+    place.path = std::move(path);
+    place.meta_address = file->meta->addr;
+    place.allocated = !Unallocated(*file);
+    std::string source_name = place.Name();
+    return ImageEntry{.place = std::move(place),
+                      .source = std::make_unique<TskFileSource>(file_system_, owned.release(),
+                                                                std::move(source_name)),
+                      .failure = std::nullopt};
+  }
+
+  void CloseDirectories() {
+    if (image_) {
+      const std::lock_guard lock(image_->mutex);
+      for (const OpenDirectory& open : directories_) {
+        tsk_fs_dir_close(open.dir);
+      }
+    }
+    directories_.clear();
+  }
+
+  std::deque<std::string> images_;
+  std::string image_name_;
+  std::shared_ptr<TskImage> image_;
+  std::deque<PartitionToOpen> partitions_;
+  ImagePlace::Partition partition_;
+  std::shared_ptr<TskFileSystem> file_system_;
+  std::vector<OpenDirectory> directories_;
+  // The directories of this file system gone into, so that a name pointing
+  // back up, or two names of one directory, are followed once.
+  std::unordered_set<TSK_INUM_T> visited_;
+};
+
+}  // namespace
+
+std::unique_ptr<ImageWalk> WalkImages(std::vector<std::string> images) {
+  return std::make_unique<TskImageWalk>(std::move(images));
+}
+
+}  // namespace telltale::cli
