@@ -13,6 +13,8 @@ namespace telltale::cli {
 
 struct BatchOptions {
   std::vector<std::string> paths;
+  // Each path is a disk image, whose files are scanned rather than it.
+  bool images = false;
   bool recursive = false;
   bool follow_links = false;  // follow symbolic links met in a walk
   OutputFormat format = OutputFormat::kFindings;

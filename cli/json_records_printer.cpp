@@ -55,6 +55,34 @@ std::string JsonPathMembers(std::string_view path) {
   return members;
 }
 
+// "image":"...", "partition":{"index":N,"offset":BYTES}, "fs_path":"...",
+// "meta_address":N and "allocated":true or false, each where known: the
+// parts of a name inside a disk image, which "path" joins.
+std::string JsonImageMembers(const ImagePlace& place) {
+  std::string members = R"(,"image":)";
+  AppendJsonString(members, place.image);
+  if (place.partition) {
+    members += R"(,"partition":{"index":)";
+    AppendNumber(members, place.partition->index);
+    members += R"(,"offset":)";
+    AppendNumber(members, place.partition->offset);
+    members += '}';
+  }
+  if (!place.path.empty()) {
+    members += R"(,"fs_path":)";
+    AppendJsonString(members, place.path);
+  }
+  if (place.meta_address) {
+    members += R"(,"meta_address":)";
+    AppendNumber(members, *place.meta_address);
+  }
+  if (place.allocated) {
+    members += R"(,"allocated":)";
+    members += *place.allocated ? "true" : "false";
+  }
+  return members;
+}
+
 // "format":"jpeg" (or null), "appended":{...} where data follows the
 // image's own end, and "structure_breaks_at" where the walk could not follow
 // the structure: a cut or altered file says so even with no finding past it.
@@ -85,6 +113,9 @@ class InputRecords final : public InputPrinter {
  public:
   explicit InputRecords(std::string_view path)
       : path_(path), path_members_(JsonPathMembers(path)) {}
+  explicit InputRecords(const ImagePlace& place) : InputRecords(place.Name()) {
+    path_members_ += JsonImageMembers(place);
+  }
 
   void Finding(std::string& out, const ScanFinding& finding,
                const std::optional<FindingPlace>& place) const override {
@@ -184,6 +215,10 @@ class JsonRecordsPrinter final : public RunPrinter {
 
   [[nodiscard]] std::unique_ptr<InputPrinter> ForInput(std::string_view path) const override {
     return std::make_unique<InputRecords>(path);
+  }
+  [[nodiscard]] std::unique_ptr<InputPrinter> ForImagePlace(
+      const ImagePlace& place) const override {
+    return std::make_unique<InputRecords>(place);
   }
 
   void RunEnded(std::string& out, const RunTotals& totals) const override {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/image_place.h"
 #include "cli/output_format.h"
 #include "cli/path_field.h"
 #include "telltale/telltale.h"
@@ -99,6 +100,11 @@ class RunPrinter {
   // The printer of the input `path`: bytes, exactly as given or walked, or
   // "(standard input)".
   [[nodiscard]] virtual std::unique_ptr<InputPrinter> ForInput(std::string_view path) const = 0;
+  // The printer of a file, partition or image met by --image: as an input
+  // named `place.Name()`, where the format has no room for its parts.
+  [[nodiscard]] virtual std::unique_ptr<InputPrinter> ForImagePlace(const ImagePlace& place) const {
+    return ForInput(place.Name());
+  }
   // After every input.
   virtual void RunEnded(std::string& out, const RunTotals& totals) const = 0;
 
