@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: Apache-2.0
+// --image on disk images made at test time from one folder, without mounting:
+// ext4 (mke2fs -d, a file then deleted with debugfs), FAT (mkfs.fat, mcopy,
+// mdel), both in one partitioned image (sfdisk), the ext4 image as E01
+// (ewfacquire) and as split raw. Every file inside must give what the same
+// file gives in the folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "image_inputs.h"
+#include "scanner_process.h"
+
+namespace telltale::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using telltale::testing::Utf8Of;
+
+// Debian installs the file system tools in sbin, which a user's PATH may lack.
+std::string SystemTool(const std::string& name) {
+  for (const char* folder : {"/usr/sbin/", "/sbin/"}) {
+    std::string path = folder;
+    path += name;
+    if (fs::exists(path)) {
+      return path;
+    }
+  }
+  return name;
+}
+
+// The lines of `out`, grouped by file in their order, each file named by
+// what follows `prefix` in its path up to the next colon (no name here has
+// one); lines of other paths are left out.
+std::map<std::string, std::string> LinesByFile(const std::string& out, const std::string& prefix) {
+  std::map<std::string, std::string> files;
+  std::size_t start = 0;
+  for (std::size_t end = 0; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = out.substr(start, end - start);
+    const std::size_t colon = line.find(':', prefix.size());
+    if (line.starts_with(prefix) && colon != std::string::npos) {
+      std::string& lines = files[line.substr(prefix.size(), colon - prefix.size())];
+      lines += line.substr(colon);
+      lines += '\n';
+    }
+  }
+  return files;
+}
+
+// The images, made once for all the tests.
+class DiskImageTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = std::make_unique<TempDir>();
+    const std::string top = Utf8Of(dir_->path());
+    fs::create_directories(dir_->path() / "tree/sub/deeper");
+    // Markers at a chunk's end in the large file, so that reads at offsets
+    // through the image and the two passes of the scan are both exercised.
+    std::string large = RandomText(700 * 1024, "abcdef \n", 7);
+    large.replace(256 * 1024 - 1, 3, "CDN");
+    large.replace(512 * 1024 - 1, 2, "\xFF\xDB");
+    dir_->Write("tree/large.bin", large);
+    dir_->Write("tree/notes.txt", "meet at the CDN office \xFF\xDB\n");
+    dir_->Write("tree/sub/deeper/cdn.txt", "cdn and CDN\n");
+    dir_->Write("tree/empty.txt", "");
+    dir_->Write("tree/gone.txt", "deleted: CDN \xFF\xDB\n");
+
+    ext4_ = top + "/ext4.img";
+    RunTool({SystemTool("mke2fs"), "-q", "-t", "ext4", "-d", top + "/tree", ext4_, "4M"});
+    RunTool({SystemTool("debugfs"), "-w", "-R", "rm /gone.txt", ext4_});
+    fat_ = top + "/fat.img";
+    RunTool({"truncate", "-s", "4M", fat_});
+    RunTool({SystemTool("mkfs.fat"), fat_});
+    RunTool({"sh", "-c", "cd \"$1\" && mcopy -s -i \"$2\" * ::/", "sh", top + "/tree", fat_});
+    RunTool({"mdel", "-i", fat_, "::/gone.txt"});
+    // The deleted file out of the folder, where the others are compared.
+    fs::rename(dir_->path() / "tree/gone.txt", dir_->path() / "gone.txt");
+
+    // ext4 at 1 MiB, FAT at 5 MiB, and a third partition holding zeros.
+    parts_ = top + "/parts.img";
+    RunTool({"truncate", "-s", "14M", parts_});
+    RunTool({"sh", "-c",
+             "printf 'label: dos\\nstart=2048, size=8192, type=83\\nstart=10240, size=8192, "
+             "type=c\\nstart=18432, size=8192, type=83\\n' | \"$1\" -q \"$2\"",
+             "sh", SystemTool("sfdisk"), parts_});
+    for (const auto& [image, sector] : {std::pair{ext4_, "2048"}, std::pair{fat_, "10240"}}) {
+      std::string seek = "seek=";
+      seek += sector;
+      RunTool({"dd", "if=" + image, "of=" + parts_, "bs=512", seek, "conv=notrunc", "status=none"});
+    }
+
+    RunTool({"ewfacquire", "-u", "-q", "-f", "encase6", "-t", top + "/ext4", ext4_});
+    e01_ = top + "/ext4.E01";
+    RunTool({"split", "-b", "1M", "-d", "-a", "3", "--numeric-suffixes=1", ext4_, top + "/split."});
+    split_ = top + "/split.001";
+    cut_e01_ = top + "/cut.E01";
+    RunTool({"sh", "-c", "head -c 20000 \"$1\" >\"$2\"", "sh", e01_, cut_e01_});
+  }
+
+  static void TearDownTestSuite() { dir_.reset(); }
+
+  // What the folder's files give, named from its root ("/notes.txt").
+  static std::map<std::string, std::string> FolderLines(const std::vector<std::string>& options) {
+    std::vector<std::string> args = options;
+    args.push_back("-r");
+    args.push_back(Utf8Of(dir_->path() / "tree"));
+    const ScannerRun run = RunScanner(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return LinesByFile(run.out, args.back());
+  }
+
+  static std::string DeletedLines() {
+    return LinesByFile(RunScanner({Utf8Of(dir_->path() / "gone.txt")}).out,
+                       Utf8Of(dir_->path() / "gone.txt"))[""];
+  }
+
+  static std::unique_ptr<TempDir> dir_;
+  static std::string ext4_, fat_, parts_, e01_, split_, cut_e01_;
+};
+
+std::unique_ptr<TempDir> DiskImageTest::dir_;
+std::string DiskImageTest::ext4_, DiskImageTest::fat_, DiskImageTest::parts_, DiskImageTest::e01_,
+    DiskImageTest::split_, DiskImageTest::cut_e01_;
+
+// Each format's files, deleted one included, with one job and several: the
+// findings of each file in its order, and its count and digest in -c.
+TEST_F(DiskImageTest, EveryFileGivesWhatTheFolderGives) {
+  std::map<std::string, std::string> expected = FolderLines({});
+  std::map<std::string, std::string> counts = FolderLines({"-c", "--hash"});
+  const std::string deleted = DeletedLines();
+  // FAT keeps a deleted name without its first letter.
+  for (const auto& [image, deleted_name] :
+       {std::pair{ext4_, "/gone.txt"}, std::pair{fat_, "/_one.txt"}, std::pair{e01_, "/gone.txt"},
+        std::pair{split_, "/gone.txt"}}) {
+    std::map<std::string, std::string> with_deleted = expected;
+    with_deleted[deleted_name] = deleted;
+    for (const char* jobs : {"1", "3"}) {
+      const ScannerRun run = RunScanner({"--image", "-j", jobs, image});
+      EXPECT_EQ(run.status, 0) << image << run.err;
+      EXPECT_EQ(LinesByFile(run.out, image + "::p0"), with_deleted) << image << " -j " << jobs;
+    }
+    const ScannerRun count_run = RunScanner({"--image", "-c", "--hash", image});
+    std::map<std::string, std::string> image_counts = LinesByFile(count_run.out, image + "::p0");
+    image_counts.erase(deleted_name);
+    EXPECT_EQ(image_counts, counts) << image;
+  }
+}
+
+TEST_F(DiskImageTest, DeletedFilesAreMarkedSoInEveryRecord) {
+  for (const auto& [image, deleted_name] :
+       {std::pair{ext4_, "/gone.txt"}, std::pair{fat_, "/_one.txt"}}) {
+    const ScannerRun run = RunScanner({"--json", "--image", image});
+    std::string deleted_records;
+    std::string live_records;
+    const std::string records = Records(run.out, {"finding", "file"});
+    std::size_t start = 0;
+    for (std::size_t end = 0; (end = records.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      const std::string record = records.substr(start, end - start);
+      std::string member = R"("fs_path":")";
+      member += deleted_name;
+      member += '"';
+      (record.find(member) != std::string::npos ? deleted_records : live_records) += record + '\n';
+    }
+    // Two findings and the file record, each saying it is deleted.
+    EXPECT_EQ(std::count(deleted_records.begin(), deleted_records.end(), '\n'), 3) << image;
+    EXPECT_EQ(deleted_records.find(R"("allocated":true)"), std::string::npos) << deleted_records;
+    EXPECT_EQ(live_records.find(R"("allocated":false)"), std::string::npos) << live_records;
+    EXPECT_NE(live_records.find(R"("meta_address":)"), std::string::npos);
+  }
+}
+
+// Partitions are named by index and offset; one holding no file system is
+// a failure of its own, and the others are scanned all the same.
+TEST_F(DiskImageTest, PartitionsAreNamedAndOneUnreadableFailsAlone) {
+  const ScannerRun run = RunScanner({"--json", "--image", parts_});
+  EXPECT_EQ(run.status, 2) << run.err;
+  const std::string errors = Records(run.out, {"error"});
+  EXPECT_NE(errors.find(R"("partition":{"index":3,"offset":9437184})"), std::string::npos)
+      << errors;
+  std::string named = "::p3: ";
+  EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find(R"("partition":{"index":2,"offset":5242880},"fs_path":"/notes.txt")"),
+            std::string::npos);
+
+  const ScannerRun lines = RunScanner({"--image", parts_});
+  EXPECT_EQ(LinesByFile(lines.out, parts_ + "::p1"),
+            LinesByFile(RunScanner({"--image", ext4_}).out, ext4_ + "::p0"));
+  EXPECT_EQ(LinesByFile(lines.out, parts_ + "::p2"),
+            LinesByFile(RunScanner({"--image", fat_}).out, fat_ + "::p0"));
+}
+
+// A cut E01 and a missing image each give an error record naming them, and
+// the image after them is scanned.
+TEST_F(DiskImageTest, DamagedImagesFailAndTheScanGoesOn) {
+  const std::string missing = Utf8Of(dir_->path() / "missing.img");
+  const ScannerRun run = RunScanner({"--json", "--image", cut_e01_, missing, ext4_});
+  EXPECT_EQ(run.status, 2) << run.err;
+  const std::string errors = Records(run.out, {"error"});
+  std::string cut_path = R"("path":")";
+  cut_path += cut_e01_;
+  std::string missing_path = R"("path":")";
+  missing_path += missing;
+  missing_path += '"';
+  EXPECT_NE(errors.find(cut_path), std::string::npos) << errors;
+  EXPECT_NE(errors.find(missing_path), std::string::npos) << errors;
+  std::string ext4_file = R"("path":")";
+  ext4_file += ext4_;
+  ext4_file += R"(::p0/notes.txt")";
+  EXPECT_NE(Records(run.out, {"file"}).find(ext4_file), std::string::npos);
+}
+
+}  // namespace
+}  // namespace telltale::cli::testing
