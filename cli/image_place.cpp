@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/image_place.h"
 
+#include <algorithm>
+
 namespace telltale::cli {
 
 std::string ImagePlace::Name() const {
@@ -11,6 +13,24 @@ std::string ImagePlace::Name() const {
     name += path;
   }
   return name;
+}
+
+std::optional<std::uint64_t> ImagePlace::ImageOffset(std::uint64_t offset) const {
+  if (!runs) {
+    return std::nullopt;
+  }
+  // The last run starting at or before `offset`.
+  const auto after = std::upper_bound(
+      runs->begin(), runs->end(), offset,
+      [](std::uint64_t wanted, const ImageRun& run) { return wanted < run.file_offset; });
+  if (after == runs->begin()) {
+    return std::nullopt;
+  }
+  const ImageRun& run = *std::prev(after);
+  if (offset - run.file_offset >= run.length) {
+    return std::nullopt;
+  }
+  return run.image_offset + (offset - run.file_offset);
 }
 
 }  // namespace telltale::cli

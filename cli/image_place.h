@@ -6,8 +6,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace telltale::cli {
+
+// A stretch of a file's content stored in consecutive bytes of the image.
+struct ImageRun {
+  std::uint64_t file_offset = 0;
+  std::uint64_t image_offset = 0;  // in the image's media: an E01's disk, not its file
+  std::uint64_t length = 0;
+};
 
 struct ImagePlace {
   struct Partition {
@@ -24,6 +32,13 @@ struct ImagePlace {
   std::optional<std::uint64_t> meta_address;
   // Whether its name and metadata are allocated; false for a deleted file.
   std::optional<bool> allocated;
+  // Where the file's content lies in the image, in file order; none where it
+  // is not stored in blocks as it reads (resident, compressed or encrypted
+  // data). Bytes in no run (sparse, lost) have no place in the image.
+  std::optional<std::vector<ImageRun>> runs;
+
+  // Where the file's byte at `offset` lies in the image, where known.
+  [[nodiscard]] std::optional<std::uint64_t> ImageOffset(std::uint64_t offset) const;
 
   // How output names it: "IMAGE::pN/path", "IMAGE::pN" for a partition,
   // "IMAGE" for the image.

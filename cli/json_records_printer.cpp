@@ -115,6 +115,7 @@ class InputRecords final : public InputPrinter {
       : path_(path), path_members_(JsonPathMembers(path)) {}
   explicit InputRecords(const ImagePlace& place) : InputRecords(place.Name()) {
     path_members_ += JsonImageMembers(place);
+    image_place_ = place;
   }
 
   void Finding(std::string& out, const ScanFinding& finding,
@@ -127,6 +128,13 @@ class InputRecords final : public InputPrinter {
     AppendNumber(out, finding.position);
     out += R"(,"offset":)";
     AppendNumber(out, finding.position - 1);
+    if (image_place_) {
+      if (const std::optional<std::uint64_t> in_image =
+              image_place_->ImageOffset(finding.position - 1)) {
+        out += R"(,"image_offset":)";
+        AppendNumber(out, *in_image);
+      }
+    }
     if (place) {
       out += R"(,"context":)";
       AppendJsonString(out, place->context);
@@ -185,6 +193,8 @@ class InputRecords final : public InputPrinter {
  private:
   std::string path_;
   std::string path_members_;
+  // Inside a disk image: where the file's content lies there.
+  std::optional<ImagePlace> image_place_;
 };
 
 // The run record first, what ran and when, and the summary last.

@@ -2,6 +2,7 @@
 // The walk of disk images through The Sleuth Kit: images in turn, their
 // partitions in the volume system's order, each file system's directories
 // depth first in the order TSK lists them, one directory per level open.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -52,6 +53,36 @@ bool FatVolumeLabel(const TSK_FS_INFO& fs, const TSK_FS_FILE& file) {
 bool Reused(const TSK_FS_FILE& file) {
   return file.name != nullptr && (file.name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0 &&
          (file.meta->flags & TSK_FS_META_FLAG_ALLOC) != 0;
+}
+
+// Where the default data of `file` lies in the image, run by run, where it
+// is stored in blocks as it reads.
+std::optional<std::vector<ImageRun>> DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE& file) {
+  const TSK_FS_ATTR* attr = tsk_fs_file_attr_get(&file);
+  if (attr == nullptr) {
+    tsk_error_reset();  // the read will say what is wrong, if anything
+    return std::nullopt;
+  }
+  if ((attr->flags & TSK_FS_ATTR_NONRES) == 0 ||
+      (attr->flags & (TSK_FS_ATTR_COMP | TSK_FS_ATTR_ENC)) != 0 || attr->nrd.skiplen != 0) {
+    return std::nullopt;
+  }
+  const std::uint64_t block = fs.block_size;
+  std::vector<ImageRun> runs;
+  for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr; run = run->next) {
+    constexpr int kNoData =
+        TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE | TSK_FS_ATTR_RUN_FLAG_ENCRYPTED;
+    if (run->len == 0 || (run->flags & kNoData) != 0) {
+      continue;
+    }
+    runs.push_back(
+        ImageRun{.file_offset = run->offset * block,
+                 .image_offset = static_cast<std::uint64_t>(fs.offset) + run->addr * block,
+                 .length = run->len * block});
+  }
+  std::sort(runs.begin(), runs.end(),
+            [](const ImageRun& a, const ImageRun& b) { return a.file_offset < b.file_offset; });
+  return runs;
 }
 
 class TskImageWalk final : public ImageWalk {
@@ -212,6 +243,7 @@ class TskImageWalk final : public ImageWalk {
     place.path = std::move(path);
     place.meta_address = file->meta->addr;
     place.allocated = !Unallocated(*file);
+    place.runs = DataRuns(*file_system_->info, *file);
     std::string source_name = place.Name();
     return ImageEntry{.place = std::move(place),
                       .source = std::make_unique<TskFileSource>(file_system_, owned.release(),

@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -194,6 +198,48 @@ TEST_F(DiskImageTest, PartitionsAreNamedAndOneUnreadableFailsAlone) {
             LinesByFile(RunScanner({"--image", ext4_}).out, ext4_ + "::p0"));
   EXPECT_EQ(LinesByFile(lines.out, parts_ + "::p2"),
             LinesByFile(RunScanner({"--image", fat_}).out, fat_ + "::p0"));
+}
+
+// The number after `"name":` in `record`; none where it is absent.
+std::optional<std::uint64_t> NumberMember(const std::string& record, std::string_view name) {
+  std::string key = "\"";
+  key += name;
+  key += "\":";
+  const std::size_t at = record.find(key);
+  if (at == std::string::npos) {
+    return std::nullopt;
+  }
+  return std::stoull(record.substr(at + key.size()));
+}
+
+// Each finding's image_offset is where its marker lies in the image's media:
+// through partition offsets, FAT and ext4 blocks, and an E01's disk (the raw
+// image it was made from).
+TEST_F(DiskImageTest, FindingsAreLocatedInTheImage) {
+  for (const auto& [image, media] : {std::pair{parts_, parts_}, std::pair{e01_, ext4_}}) {
+    const std::string records = Records(RunScanner({"--json", "--image", image}).out, {"finding"});
+    std::ifstream bytes(media, std::ios::binary);
+    std::size_t start = 0;
+    std::size_t checked = 0;
+    for (std::size_t end = 0; (end = records.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      const std::string record = records.substr(start, end - start);
+      const std::optional<std::uint64_t> offset = NumberMember(record, "image_offset");
+      ASSERT_TRUE(offset) << record;
+      std::string marker(3, '\0');
+      bytes.seekg(static_cast<std::streamoff>(*offset));
+      bytes.read(marker.data(), 3);
+      if (record.find(R"("tool":"JPHide")") != std::string::npos) {
+        EXPECT_EQ(marker.substr(0, 2), "\xFF\xDB") << record;
+      } else {
+        std::transform(marker.begin(), marker.end(), marker.begin(),
+                       [](char c) { return static_cast<char>(std::toupper(c)); });
+        EXPECT_EQ(marker, "CDN") << record;
+      }
+      ++checked;
+    }
+    EXPECT_GT(checked, 5U) << image;
+  }
 }
 
 // A cut E01 and a missing image each give an error record naming them, and
