@@ -120,8 +120,7 @@ class Batch {
         hash_(options.hash),
         unexplained_(options.unexplained),
         command_line_(std::move(options.command_line)),
-        walk_(images ? std::vector<std::string>{} : std::move(options.paths), options.recursive,
-              options.follow_links, std::move(lists)),
+        walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(lists)),
         images_(std::move(images)),
         console_(options.progress, options.out_fd, options.err_fd),
         printer_(MakeRunPrinter(options.format,
@@ -440,9 +439,10 @@ int ScanBatch(BatchOptions options) {
   for (const std::string& list : options.files_from) {
     lists.push_back(std::make_unique<PathList>(list, options.null_separated ? '\0' : '\n'));
   }
-  // Refused before the run starts in a build that cannot read images.
+  // Refused before the run starts in a build that cannot read images. The
+  // images' paths are theirs, none left for the input walk.
   std::unique_ptr<ImageWalk> images =
-      options.images ? WalkImages(std::move(options.paths)) : nullptr;
+      options.images ? WalkImages(std::exchange(options.paths, {})) : nullptr;
   const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, lists.size());
   return Batch(std::move(options), std::move(lists), std::move(images), inputs_open).Run();
 }

@@ -44,6 +44,6 @@ extern const bool kDiskImagesBuilt;
 
 // A walk of `images`, each opened read-only when its turn comes. Throws
 // std::system_error (ENOTSUP) in a build without the disk-image library.
-std::unique_ptr<ImageWalk> WalkImages(std::vector<std::string> images);
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images);
 
 }  // namespace telltale::cli

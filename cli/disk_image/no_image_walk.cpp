@@ -9,7 +9,7 @@ namespace telltale::cli {
 
 const bool kDiskImagesBuilt = false;
 
-std::unique_ptr<ImageWalk> WalkImages(std::vector<std::string> /*images*/) {
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& /*images*/) {
   throw std::system_error(ENOTSUP, std::generic_category(),
                           "--image needs a build with the disk-image library (The Sleuth Kit)");
 }

@@ -87,7 +87,8 @@ std::optional<std::vector<ImageRun>> DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE
 
 class TskImageWalk final : public ImageWalk {
  public:
-  explicit TskImageWalk(std::vector<std::string> images) : images_(images.begin(), images.end()) {}
+  explicit TskImageWalk(const std::vector<std::string>& images)
+      : images_(images.begin(), images.end()) {}
 
   ~TskImageWalk() override { CloseDirectories(); }
   TskImageWalk(const TskImageWalk&) = delete;
@@ -275,8 +276,8 @@ class TskImageWalk final : public ImageWalk {
 
 }  // namespace
 
-std::unique_ptr<ImageWalk> WalkImages(std::vector<std::string> images) {
-  return std::make_unique<TskImageWalk>(std::move(images));
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images) {
+  return std::make_unique<TskImageWalk>(images);
 }
 
 }  // namespace telltale::cli

@@ -81,7 +81,7 @@ class DiskImageTest : public ::testing::Test {
     fat_ = top + "/fat.img";
     RunTool({"truncate", "-s", "4M", fat_});
     RunTool({SystemTool("mkfs.fat"), fat_});
-    RunTool({"sh", "-c", "cd \"$1\" && mcopy -s -i \"$2\" * ::/", "sh", top + "/tree", fat_});
+    RunTool({"sh", "-c", R"(cd "$1" && mcopy -s -i "$2" * ::/)", "sh", top + "/tree", fat_});
     RunTool({"mdel", "-i", fat_, "::/gone.txt"});
     // The deleted file out of the folder, where the others are compared.
     fs::rename(dir_->path() / "tree/gone.txt", dir_->path() / "gone.txt");
@@ -89,14 +89,19 @@ class DiskImageTest : public ::testing::Test {
     // ext4 at 1 MiB, FAT at 5 MiB, and a third partition holding zeros.
     parts_ = top + "/parts.img";
     RunTool({"truncate", "-s", "14M", parts_});
-    RunTool({"sh", "-c",
-             "printf 'label: dos\\nstart=2048, size=8192, type=83\\nstart=10240, size=8192, "
-             "type=c\\nstart=18432, size=8192, type=83\\n' | \"$1\" -q \"$2\"",
-             "sh", SystemTool("sfdisk"), parts_});
+    const std::string table =
+        dir_->Write("table.sfdisk",
+                    "label: dos\nstart=2048, size=8192, type=83\nstart=10240, size=8192, type=c\n"
+                    "start=18432, size=8192, type=83\n");
+    RunTool({"sh", "-c", R"("$1" -q "$2" <"$3")", "sh", SystemTool("sfdisk"), parts_, table});
     for (const auto& [image, sector] : {std::pair{ext4_, "2048"}, std::pair{fat_, "10240"}}) {
       std::string seek = "seek=";
       seek += sector;
-      RunTool({"dd", "if=" + image, "of=" + parts_, "bs=512", seek, "conv=notrunc", "status=none"});
+      std::string from = "if=";
+      from += image;
+      std::string to = "of=";
+      to += parts_;
+      RunTool({"dd", from, to, "bs=512", seek, "conv=notrunc", "status=none"});
     }
 
     RunTool({"ewfacquire", "-u", "-q", "-f", "encase6", "-t", top + "/ext4", ext4_});
@@ -104,7 +109,7 @@ class DiskImageTest : public ::testing::Test {
     RunTool({"split", "-b", "1M", "-d", "-a", "3", "--numeric-suffixes=1", ext4_, top + "/split."});
     split_ = top + "/split.001";
     cut_e01_ = top + "/cut.E01";
-    RunTool({"sh", "-c", "head -c 20000 \"$1\" >\"$2\"", "sh", e01_, cut_e01_});
+    RunTool({"sh", "-c", R"(head -c 20000 "$1" >"$2")", "sh", e01_, cut_e01_});
   }
 
   static void TearDownTestSuite() { dir_.reset(); }
@@ -112,7 +117,7 @@ class DiskImageTest : public ::testing::Test {
   // What the folder's files give, named from its root ("/notes.txt").
   static std::map<std::string, std::string> FolderLines(const std::vector<std::string>& options) {
     std::vector<std::string> args = options;
-    args.push_back("-r");
+    args.emplace_back("-r");
     args.push_back(Utf8Of(dir_->path() / "tree"));
     const ScannerRun run = RunScanner(args);
     EXPECT_EQ(run.status, 0) << run.err;
