@@ -39,9 +39,6 @@ class ImageWalk {
   ImageWalk() = default;
 };
 
-// Whether this build reads disk images.
-extern const bool kDiskImagesBuilt;
-
 // A walk of `images`, each opened read-only when its turn comes. Throws
 // std::system_error (ENOTSUP) in a build without the disk-image library.
 std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images);

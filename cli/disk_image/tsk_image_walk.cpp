@@ -15,9 +15,6 @@
 #include "cli/disk_image/tsk_handles.h"
 
 namespace telltale::cli {
-
-const bool kDiskImagesBuilt = true;
-
 namespace {
 
 // Deeper directories than this are a loop a damaged file system made, or
