@@ -38,6 +38,7 @@ namespace telltale::cli {
 namespace {
 
 constexpr const char* kStandardInputName = "(standard input)";
+constexpr std::string_view kImageAccessTimes = "not kept for disk images";
 
 // The walk's reason for a skip, without the "skipped, " its note starts
 // with: a printer's skip event says it is a skip.
@@ -137,8 +138,9 @@ class Batch {
       totals_.explained_left_out = 0;
     }
     std::string opening;
-    printer_->RunStarted(
-        opening, RunStart{command_line_, std::chrono::system_clock::now(), AccessTimeHandling()});
+    printer_->RunStarted(opening, RunStart{command_line_, std::chrono::system_clock::now(),
+                                           // The library opens and reads the images itself.
+                                           images_ ? kImageAccessTimes : AccessTimeHandling()});
     Print(opening);
     {
       std::vector<std::jthread> pool;
