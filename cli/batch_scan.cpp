@@ -444,7 +444,7 @@ int ScanBatch(BatchOptions options) {
   // Refused before the run starts in a build that cannot read images. The
   // images' paths are theirs, none left for the input walk.
   std::unique_ptr<ImageWalk> images =
-      options.images ? WalkImages(std::exchange(options.paths, {})) : nullptr;
+      options.images ? WalkImages(std::exchange(options.paths, {}), options.unallocated) : nullptr;
   const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, lists.size());
   return Batch(std::move(options), std::move(lists), std::move(images), inputs_open).Run();
 }

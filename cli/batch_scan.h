@@ -15,6 +15,8 @@ struct BatchOptions {
   std::vector<std::string> paths;
   // Each path is a disk image, whose files are scanned rather than it.
   bool images = false;
+  // With `images`, each file system's runs of unallocated blocks too.
+  bool unallocated = false;
   bool recursive = false;
   bool follow_links = false;  // follow symbolic links met in a walk
   OutputFormat format = OutputFormat::kFindings;

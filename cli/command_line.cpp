@@ -25,12 +25,13 @@ enum LongOnly : int {
   kHash,
   kExplain,
   kUnexplained,
-  kImage
+  kImage,
+  kUnallocated
 };
 
 constexpr const char* kShortOptions = ":rLcj:qh0";
 
-constexpr std::array<option, 16> kLongOptions{{
+constexpr std::array<option, 17> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
@@ -39,6 +40,7 @@ constexpr std::array<option, 16> kLongOptions{{
     {"explain", no_argument, nullptr, kExplain},
     {"unexplained", no_argument, nullptr, kUnexplained},
     {"image", no_argument, nullptr, kImage},
+    {"unallocated", no_argument, nullptr, kUnallocated},
     {"null", no_argument, nullptr, '0'},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"window-text", required_argument, nullptr, kWindowText},
@@ -165,6 +167,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case kImage:
         line.batch.images = true;
         break;
+      case kUnallocated:
+        line.batch.unallocated = true;
+        break;
       case '0':
         line.batch.null_separated = true;
         break;
@@ -226,6 +231,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (line.batch.paths.empty() && line.batch.files_from.empty()) {
     throw UsageError("no file to scan");
   }
+  if (line.batch.unallocated && !line.batch.images) {
+    throw UsageError("--unallocated needs --image: it scans the free blocks of file systems");
+  }
   if (line.batch.images) {
     if (line.batch.recursive || !line.batch.files_from.empty()) {
       throw UsageError("--image takes the images as paths, without -r or --files-from");
@@ -278,6 +286,9 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
                           file systems, deleted ones included where their
                           content can still be read; names read
                           IMAGE::pN/PATH/IN/FS (p0: no partition table)
+      --unallocated       with --image, also scan each file system's runs of
+                          unallocated blocks, each named IMAGE::pN@START-END
+                          (its bytes in the image)
       --files-from=FILE   scan the paths listed in FILE too, one per line,
                           after those given (- for standard input); given
                           more than once, each list in turn

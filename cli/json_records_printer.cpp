@@ -72,6 +72,13 @@ std::string JsonImageMembers(const ImagePlace& place) {
     members += R"(,"fs_path":)";
     AppendJsonString(members, place.path);
   }
+  if (place.unallocated) {
+    members += R"(,"unallocated":{"offset":)";
+    AppendNumber(members, place.unallocated->image_offset);
+    members += R"(,"length":)";
+    AppendNumber(members, place.unallocated->length);
+    members += '}';
+  }
   if (place.meta_address) {
     members += R"(,"meta_address":)";
     AppendNumber(members, *place.meta_address);

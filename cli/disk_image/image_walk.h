@@ -39,8 +39,10 @@ class ImageWalk {
   ImageWalk() = default;
 };
 
-// A walk of `images`, each opened read-only when its turn comes. Throws
-// std::system_error (ENOTSUP) in a build without the disk-image library.
-std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images);
+// A walk of `images`, each opened read-only when its turn comes; with
+// `unallocated`, each file system's runs of consecutive unallocated blocks
+// follow its files. Throws std::system_error (ENOTSUP) in a build without
+// the disk-image library.
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images, bool unallocated);
 
 }  // namespace telltale::cli

@@ -5,7 +5,8 @@
 
 namespace telltale::cli {
 
-std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& /*images*/) {
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& /*images*/,
+                                      bool /*unallocated*/) {
   throw std::system_error(std::make_error_code(std::errc::not_supported),
                           "--image needs a build with the disk-image library (The Sleuth Kit)");
 }

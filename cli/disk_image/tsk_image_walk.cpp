@@ -13,6 +13,7 @@
 #include "cli/disk_image/image_walk.h"
 #include "cli/disk_image/tsk_file_source.h"
 #include "cli/disk_image/tsk_handles.h"
+#include "cli/disk_image/tsk_run_source.h"
 
 namespace telltale::cli {
 namespace {
@@ -84,8 +85,8 @@ std::optional<std::vector<ImageRun>> DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE
 
 class TskImageWalk final : public ImageWalk {
  public:
-  explicit TskImageWalk(const std::vector<std::string>& images)
-      : images_(images.begin(), images.end()) {}
+  TskImageWalk(const std::vector<std::string>& images, bool unallocated)
+      : images_(images.begin(), images.end()), unallocated_(unallocated) {}
 
   ~TskImageWalk() override { CloseDirectories(); }
   TskImageWalk(const TskImageWalk&) = delete;
@@ -95,6 +96,12 @@ class TskImageWalk final : public ImageWalk {
     for (;;) {
       if (!directories_.empty()) {
         if (std::optional<ImageEntry> entry = NextInDirectory()) {
+          return entry;
+        }
+        continue;
+      }
+      if (run_cursor_) {
+        if (std::optional<ImageEntry> entry = NextUnallocatedRun()) {
           return entry;
         }
         continue;
@@ -179,6 +186,9 @@ class TskImageWalk final : public ImageWalk {
     }
     file_system_ = std::make_shared<TskFileSystem>(image_, info);
     visited_.clear();
+    if (unallocated_) {
+      run_cursor_ = info->first_block;
+    }
     return OpenDirectoryAt(info->root_inum, "");
   }
 
@@ -249,6 +259,54 @@ class TskImageWalk final : public ImageWalk {
                       .failure = std::nullopt};
   }
 
+  // The next run of consecutive unallocated blocks from the cursor, found
+  // with a block walk that stops at the first block after it, so that no
+  // list of runs is held; none where no run is left.
+  std::optional<ImageEntry> NextUnallocatedRun() {
+    struct Run {
+      std::optional<TSK_DADDR_T> start;
+      TSK_DADDR_T end = 0;
+    } run;
+    const auto extend = [](const TSK_FS_BLOCK* block, void* found) {
+      Run& r = *static_cast<Run*>(found);
+      if (!r.start) {
+        r.start = block->addr;
+      } else if (block->addr != r.end) {
+        return TSK_WALK_STOP;
+      }
+      r.end = block->addr + 1;
+      return TSK_WALK_CONT;
+    };
+    const std::lock_guard lock(image_->mutex);
+    TSK_FS_INFO* fs = file_system_->info;
+    const TSK_DADDR_T last = std::min(fs->last_block, fs->last_block_act);
+    const TSK_DADDR_T from = *run_cursor_;
+    run_cursor_.reset();
+    if (from > last) {
+      return std::nullopt;
+    }
+    constexpr auto kFlags = static_cast<TSK_FS_BLOCK_WALK_FLAG_ENUM>(
+        TSK_FS_BLOCK_WALK_FLAG_UNALLOC | TSK_FS_BLOCK_WALK_FLAG_AONLY);
+    if (tsk_fs_block_walk(fs, from, last, kFlags, extend, &run) != 0) {
+      return Failure(PartitionPlace(),
+                     TskError(PartitionPlace().Name(), "cannot walk the unallocated blocks"));
+    }
+    if (!run.start) {
+      return std::nullopt;
+    }
+    run_cursor_ = run.end;
+    ImagePlace place = PartitionPlace();
+    const auto offset = static_cast<std::uint64_t>(fs->offset) + *run.start * fs->block_size;
+    const std::uint64_t length = (run.end - *run.start) * fs->block_size;
+    place.unallocated = ImageRun{.file_offset = 0, .image_offset = offset, .length = length};
+    place.runs = std::vector<ImageRun>{*place.unallocated};
+    std::string name = place.Name();
+    return ImageEntry{
+        .place = std::move(place),
+        .source = std::make_unique<TskRunSource>(file_system_, offset, length, std::move(name)),
+        .failure = std::nullopt};
+  }
+
   void CloseDirectories() {
     if (image_) {
       const std::lock_guard lock(image_->mutex);
@@ -260,6 +318,10 @@ class TskImageWalk final : public ImageWalk {
   }
 
   std::deque<std::string> images_;
+  bool unallocated_;  // also each file system's runs of unallocated blocks
+  // Where the search for the next unallocated run starts; none when there is
+  // none to look for.
+  std::optional<TSK_DADDR_T> run_cursor_;
   std::string image_name_;
   std::shared_ptr<TskImage> image_;
   std::deque<PartitionToOpen> partitions_;
@@ -273,8 +335,8 @@ class TskImageWalk final : public ImageWalk {
 
 }  // namespace
 
-std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images) {
-  return std::make_unique<TskImageWalk>(images);
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images, bool unallocated) {
+  return std::make_unique<TskImageWalk>(images, unallocated);
 }
 
 }  // namespace telltale::cli

@@ -118,7 +118,8 @@ with tempfile.TemporaryDirectory() as top:
         subprocess.run(["mke2fs", "-q", "-t", "ext4", "-d", image_tree,
                         os.path.join(top, "tree.img"), "2M"], check=True,
                        env={**os.environ, "PATH": os.environ.get("PATH", "") + ":/usr/sbin:/sbin"})
-        seen |= check(["--json", "--hash", "--image", "tree.img", "tree/sub/clean.txt"], top)
+        seen |= check(["--json", "--hash", "--image", "--unallocated", "tree.img",
+                       "tree/sub/clean.txt"], top)
     missing = {"run", "finding", "file", "error", "skipped", "summary"} - seen
     if missing:
         failures.append(f"no record of type {sorted(missing)} was produced to check")

@@ -10,9 +10,11 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -218,14 +220,18 @@ std::optional<std::uint64_t> NumberMember(const std::string& record, std::string
 }
 
 // Each finding's image_offset is where its marker lies in the image's media:
-// through partition offsets, FAT and ext4 blocks, and an E01's disk (the raw
-// image it was made from).
+// through partition offsets, FAT and ext4 blocks, runs of unallocated blocks,
+// and an E01's disk (the raw image it was made from). The deleted files'
+// markers lie in unallocated runs, and no live file's does.
 TEST_F(DiskImageTest, FindingsAreLocatedInTheImage) {
   for (const auto& [image, media] : {std::pair{parts_, parts_}, std::pair{e01_, ext4_}}) {
-    const std::string records = Records(RunScanner({"--json", "--image", image}).out, {"finding"});
+    const std::string records =
+        Records(RunScanner({"--json", "--image", "--unallocated", image}).out, {"finding"});
     std::ifstream bytes(media, std::ios::binary);
+    std::set<std::uint64_t> deleted;
+    std::set<std::uint64_t> live;
+    std::set<std::uint64_t> unallocated;
     std::size_t start = 0;
-    std::size_t checked = 0;
     for (std::size_t end = 0; (end = records.find('\n', start)) != std::string::npos;
          start = end + 1) {
       const std::string record = records.substr(start, end - start);
@@ -241,9 +247,21 @@ TEST_F(DiskImageTest, FindingsAreLocatedInTheImage) {
                        [](char c) { return static_cast<char>(std::toupper(c)); });
         EXPECT_EQ(marker, "CDN") << record;
       }
-      ++checked;
+      if (record.find(R"("unallocated":{)") != std::string::npos) {
+        unallocated.insert(*offset);
+      } else {
+        (record.find(R"("allocated":false)") != std::string::npos ? deleted : live).insert(*offset);
+      }
     }
-    EXPECT_GT(checked, 5U) << image;
+    EXPECT_GT(live.size(), 5U) << image;
+    EXPECT_FALSE(deleted.empty()) << image;
+    EXPECT_TRUE(
+        std::includes(unallocated.begin(), unallocated.end(), deleted.begin(), deleted.end()))
+        << image;
+    std::vector<std::uint64_t> both;
+    std::set_intersection(live.begin(), live.end(), unallocated.begin(), unallocated.end(),
+                          std::back_inserter(both));
+    EXPECT_TRUE(both.empty()) << image;
   }
 }
 
