@@ -284,6 +284,12 @@ class Batch {
     if (entry.failure) {
       return Fail(name, *entry.failure, *printer, out);
     }
+    if (entry.hash_check) {
+      printer->Verified(out.text(), *entry.hash_check);
+      out.Message(QuotedName(name) + ": verified, its data's " + entry.hash_check->algorithm +
+                  " is the one it stores, " + entry.hash_check->computed);
+      return false;
+    }
     Reported reported;
     bool changed = false;
     try {
@@ -444,7 +450,10 @@ int ScanBatch(BatchOptions options) {
   // Refused before the run starts in a build that cannot read images. The
   // images' paths are theirs, none left for the input walk.
   std::unique_ptr<ImageWalk> images =
-      options.images ? WalkImages(std::exchange(options.paths, {}), options.unallocated) : nullptr;
+      options.images ? WalkImages(std::exchange(options.paths, {}),
+                                  ImageWalkOptions{.unallocated = options.unallocated,
+                                                   .verify = options.verify})
+                     : nullptr;
   const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, lists.size());
   return Batch(std::move(options), std::move(lists), std::move(images), inputs_open).Run();
 }

@@ -17,6 +17,8 @@ struct BatchOptions {
   bool images = false;
   // With `images`, each file system's runs of unallocated blocks too.
   bool unallocated = false;
+  // With `images`, each image's data checked against the hash it stores.
+  bool verify = false;
   bool recursive = false;
   bool follow_links = false;  // follow symbolic links met in a walk
   OutputFormat format = OutputFormat::kFindings;

@@ -26,12 +26,13 @@ enum LongOnly : int {
   kExplain,
   kUnexplained,
   kImage,
-  kUnallocated
+  kUnallocated,
+  kVerify
 };
 
 constexpr const char* kShortOptions = ":rLcj:qh0";
 
-constexpr std::array<option, 17> kLongOptions{{
+constexpr std::array<option, 18> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
@@ -41,6 +42,7 @@ constexpr std::array<option, 17> kLongOptions{{
     {"unexplained", no_argument, nullptr, kUnexplained},
     {"image", no_argument, nullptr, kImage},
     {"unallocated", no_argument, nullptr, kUnallocated},
+    {"verify", no_argument, nullptr, kVerify},
     {"null", no_argument, nullptr, '0'},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"window-text", required_argument, nullptr, kWindowText},
@@ -170,6 +172,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case kUnallocated:
         line.batch.unallocated = true;
         break;
+      case kVerify:
+        line.batch.verify = true;
+        break;
       case '0':
         line.batch.null_separated = true;
         break;
@@ -234,6 +239,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (line.batch.unallocated && !line.batch.images) {
     throw UsageError("--unallocated needs --image: it scans the free blocks of file systems");
   }
+  if (line.batch.verify && !line.batch.images) {
+    throw UsageError("--verify needs --image: it checks an image against the hash it stores");
+  }
   if (line.batch.images) {
     if (line.batch.recursive || !line.batch.files_from.empty()) {
       throw UsageError("--image takes the images as paths, without -r or --files-from");
@@ -289,6 +297,9 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
       --unallocated       with --image, also scan each file system's runs of
                           unallocated blocks, each named IMAGE::pN@START-END
                           (its bytes in the image)
+      --verify            with --image, first check each image's data against
+                          the hash it stores (E01's MD5); a mismatch, or an
+                          image that stores none, is a failure
       --files-from=FILE   scan the paths listed in FILE too, one per line,
                           after those given (- for standard input); given
                           more than once, each list in turn

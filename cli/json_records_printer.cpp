@@ -189,6 +189,19 @@ class InputRecords final : public InputPrinter {
     out += "}\n";
   }
 
+  void Verified(std::string& out, const ImageHashCheck& check) const override {
+    out += R"({"type":"image",)";
+    out += path_members_;
+    out += R"(,"hash":)";
+    AppendJsonString(out, check.algorithm);
+    out += R"(,"stored":")";
+    out += check.stored;
+    out += R"(","computed":")";
+    out += check.computed;
+    out += R"(","verified":true})";
+    out += '\n';
+  }
+
   void Skipped(std::string& out, std::string_view reason) const override {
     out += R"({"type":"skipped",)";
     out += path_members_;

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/image_hash_check.h"
 #include "cli/image_place.h"
 #include "telltale/scan_source.h"
 
@@ -22,6 +23,16 @@ struct ImageEntry {
   // the image, partition, directory or file could not be read.
   std::unique_ptr<ScanSource> source;
   std::optional<std::system_error> failure;
+  // With verification, for the image itself: its data's hash and the one it
+  // stores, which match (a mismatch is a failure).
+  std::optional<ImageHashCheck> hash_check;
+};
+
+struct ImageWalkOptions {
+  bool unallocated = false;  // each file system's runs of unallocated blocks too
+  // Each image's data checked against the hash it stores, before its files;
+  // an image that stores none fails.
+  bool verify = false;
 };
 
 class ImageWalk {
@@ -40,9 +51,10 @@ class ImageWalk {
 };
 
 // A walk of `images`, each opened read-only when its turn comes; with
-// `unallocated`, each file system's runs of consecutive unallocated blocks
-// follow its files. Throws std::system_error (ENOTSUP) in a build without
-// the disk-image library.
-std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images, bool unallocated);
+// `options.unallocated`, each file system's runs of consecutive unallocated
+// blocks follow its files. Throws std::system_error (ENOTSUP) in a build
+// without the disk-image library.
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images,
+                                      ImageWalkOptions options);
 
 }  // namespace telltale::cli

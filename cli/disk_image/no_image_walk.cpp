@@ -6,7 +6,7 @@
 namespace telltale::cli {
 
 std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& /*images*/,
-                                      bool /*unallocated*/) {
+                                      ImageWalkOptions /*options*/) {
   throw std::system_error(std::make_error_code(std::errc::not_supported),
                           "--image needs a build with the disk-image library (The Sleuth Kit)");
 }

@@ -13,6 +13,7 @@
 #include "cli/disk_image/image_walk.h"
 #include "cli/disk_image/tsk_file_source.h"
 #include "cli/disk_image/tsk_handles.h"
+#include "cli/disk_image/tsk_image_verify.h"
 #include "cli/disk_image/tsk_run_source.h"
 
 namespace telltale::cli {
@@ -85,8 +86,8 @@ std::optional<std::vector<ImageRun>> DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE
 
 class TskImageWalk final : public ImageWalk {
  public:
-  TskImageWalk(const std::vector<std::string>& images, bool unallocated)
-      : images_(images.begin(), images.end()), unallocated_(unallocated) {}
+  TskImageWalk(const std::vector<std::string>& images, ImageWalkOptions options)
+      : images_(images.begin(), images.end()), options_(options) {}
 
   ~TskImageWalk() override { CloseDirectories(); }
   TskImageWalk(const TskImageWalk&) = delete;
@@ -136,7 +137,8 @@ class TskImageWalk final : public ImageWalk {
   }
 
   static ImageEntry Failure(ImagePlace place, const std::system_error& error) {
-    return ImageEntry{.place = std::move(place), .source = nullptr, .failure = error};
+    return ImageEntry{
+        .place = std::move(place), .source = nullptr, .failure = error, .hash_check = {}};
   }
 
   // Opens the next image and lists its partitions; returns its failure.
@@ -170,7 +172,30 @@ class TskImageWalk final : public ImageWalk {
     if (partitions_.empty()) {
       partitions_.push_back(PartitionToOpen{});
     }
-    return std::nullopt;
+    return options_.verify ? std::optional(Verify()) : std::nullopt;
+  }
+
+  // The image's data against the hash it stores: a check to report, or a
+  // failure.
+  [[nodiscard]] ImageEntry Verify() const {
+    std::optional<ImageHashCheck> check;
+    try {
+      check = CheckStoredHash(*image_, image_name_);
+    } catch (const std::system_error& e) {
+      return Failure(ImageOnly(), e);
+    }
+    if (!check) {
+      return Failure(ImageOnly(), std::system_error(std::make_error_code(std::errc::not_supported),
+                                                    image_name_ + ": no stored hash to verify"));
+    }
+    if (check->stored != check->computed) {
+      return Failure(ImageOnly(),
+                     std::system_error(std::make_error_code(std::errc::io_error),
+                                       image_name_ + ": the data's MD5 " + check->computed +
+                                           " differs from the stored MD5 " + check->stored));
+    }
+    return ImageEntry{
+        .place = ImageOnly(), .source = nullptr, .failure = std::nullopt, .hash_check = check};
   }
 
   // Opens the next partition's file system and its root; returns its failure.
@@ -186,7 +211,7 @@ class TskImageWalk final : public ImageWalk {
     }
     file_system_ = std::make_shared<TskFileSystem>(image_, info);
     visited_.clear();
-    if (unallocated_) {
+    if (options_.unallocated) {
       run_cursor_ = info->first_block;
     }
     return OpenDirectoryAt(info->root_inum, "");
@@ -256,7 +281,8 @@ class TskImageWalk final : public ImageWalk {
     return ImageEntry{.place = std::move(place),
                       .source = std::make_unique<TskFileSource>(file_system_, owned.release(),
                                                                 std::move(source_name)),
-                      .failure = std::nullopt};
+                      .failure = std::nullopt,
+                      .hash_check = std::nullopt};
   }
 
   // The next run of consecutive unallocated blocks from the cursor, found
@@ -304,7 +330,8 @@ class TskImageWalk final : public ImageWalk {
     return ImageEntry{
         .place = std::move(place),
         .source = std::make_unique<TskRunSource>(file_system_, offset, length, std::move(name)),
-        .failure = std::nullopt};
+        .failure = std::nullopt,
+        .hash_check = std::nullopt};
   }
 
   void CloseDirectories() {
@@ -318,7 +345,7 @@ class TskImageWalk final : public ImageWalk {
   }
 
   std::deque<std::string> images_;
-  bool unallocated_;  // also each file system's runs of unallocated blocks
+  ImageWalkOptions options_;
   // Where the search for the next unallocated run starts; none when there is
   // none to look for.
   std::optional<TSK_DADDR_T> run_cursor_;
@@ -335,8 +362,9 @@ class TskImageWalk final : public ImageWalk {
 
 }  // namespace
 
-std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images, bool unallocated) {
-  return std::make_unique<TskImageWalk>(images, unallocated);
+std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images,
+                                      ImageWalkOptions options) {
+  return std::make_unique<TskImageWalk>(images, options);
 }
 
 }  // namespace telltale::cli

@@ -120,6 +120,12 @@ with tempfile.TemporaryDirectory() as top:
                        env={**os.environ, "PATH": os.environ.get("PATH", "") + ":/usr/sbin:/sbin"})
         seen |= check(["--json", "--hash", "--image", "--unallocated", "tree.img",
                        "tree/sub/clean.txt"], top)
+        # An E01 of it, whose stored hash --verify checks: an image record.
+        subprocess.run(["ewfacquire", "-u", "-q", "-t", os.path.join(top, "tree"),
+                        os.path.join(top, "tree.img")], check=True, capture_output=True)
+        seen |= check(["--json", "--verify", "--image", "tree.E01"], top)
+        if "image" not in seen:
+            failures.append("--verify gave no image record to check")
     missing = {"run", "finding", "file", "error", "skipped", "summary"} - seen
     if missing:
         failures.append(f"no record of type {sorted(missing)} was produced to check")

@@ -106,7 +106,9 @@ class DiskImageTest : public ::testing::Test {
       RunTool({"dd", from, to, "bs=512", seek, "conv=notrunc", "status=none"});
     }
 
-    RunTool({"ewfacquire", "-u", "-q", "-f", "encase6", "-t", top + "/ext4", ext4_});
+    // Not compressed, so that a byte of a file's content can be found and
+    // altered in it.
+    RunTool({"ewfacquire", "-u", "-q", "-c", "none", "-f", "encase6", "-t", top + "/ext4", ext4_});
     e01_ = top + "/ext4.E01";
     RunTool({"split", "-b", "1M", "-d", "-a", "3", "--numeric-suffixes=1", ext4_, top + "/split."});
     split_ = top + "/split.001";
@@ -263,6 +265,38 @@ TEST_F(DiskImageTest, FindingsAreLocatedInTheImage) {
                           std::back_inserter(both));
     EXPECT_TRUE(both.empty()) << image;
   }
+}
+
+// --verify: the E01 as made matches its stored MD5; with one byte of a file
+// altered it does not, nor can a raw image, which stores none. Each failure
+// names its image, and the images' files are scanned all the same.
+TEST_F(DiskImageTest, VerifyChecksTheStoredHash) {
+  std::ifstream in(e01_, std::ios::binary);
+  std::string e01{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::size_t at = e01.find("meet at the CDN office");
+  ASSERT_NE(at, std::string::npos);
+  e01[at] = 'M';
+  const std::string altered = dir_->Write("altered.E01", e01);
+  const ScannerRun run = RunScanner({"--json", "--verify", "--image", e01_, altered, ext4_});
+  EXPECT_EQ(run.status, 2) << run.err;
+  const std::string images = Records(run.out, {"image"});
+  EXPECT_EQ(std::count(images.begin(), images.end(), '\n'), 1) << images;
+  std::string verified = R"({"type":"image","path":")";
+  verified += e01_;
+  EXPECT_TRUE(images.starts_with(verified)) << images;
+  EXPECT_NE(images.find(R"("verified":true)"), std::string::npos) << images;
+  const std::string errors = Records(run.out, {"error"});
+  std::string mismatch = altered;
+  mismatch += ": the data's MD5 ";
+  EXPECT_NE(run.err.find(mismatch), std::string::npos) << run.err;
+  std::string none = ext4_;
+  none += ": no stored hash to verify";
+  EXPECT_NE(run.err.find(none), std::string::npos) << run.err;
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
+  std::string ext4_file = R"("path":")";
+  ext4_file += ext4_;
+  ext4_file += R"(::p0/notes.txt")";
+  EXPECT_NE(Records(run.out, {"file"}).find(ext4_file), std::string::npos);
 }
 
 // A cut E01 and a missing image each give an error record naming them, and
