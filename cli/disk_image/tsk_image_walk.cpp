@@ -118,8 +118,8 @@ class TskImageWalk final : public ImageWalk {
       if (images_.empty()) {
         return std::nullopt;
       }
-      if (std::optional<ImageEntry> failure = OpenImage()) {
-        return failure;
+      if (std::optional<ImageEntry> entry = OpenImage()) {
+        return entry;
       }
     }
   }
@@ -141,7 +141,8 @@ class TskImageWalk final : public ImageWalk {
         .place = std::move(place), .source = nullptr, .failure = error, .hash_check = {}};
   }
 
-  // Opens the next image and lists its partitions; returns its failure.
+  // Opens the next image and lists its partitions; returns its failure, or
+  // with verification the check of its stored hash.
   std::optional<ImageEntry> OpenImage() {
     image_name_ = std::move(images_.front());
     images_.pop_front();
