@@ -3,9 +3,11 @@
 // partitions in the volume system's order, each file system's directories
 // depth first in the order TSK lists them, one directory per level open.
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -45,6 +47,19 @@ bool FatVolumeLabel(const TSK_FS_INFO& fs, const TSK_FS_FILE& file) {
   constexpr std::string_view kLabel = "(Volume Label Entry)";
   return TSK_FS_TYPE_ISFAT(fs.ftype) && file.meta->size == 0 &&
          std::string_view(file.name->name).ends_with(kLabel);
+}
+
+// E01 where the file starts with its signature, else raw (or split raw).
+// Only these are tried: TSK's own detection also tries VMDK and VHD, whose
+// libraries leave what they allocated behind when they refuse an image.
+TSK_IMG_TYPE_ENUM ImageType(const std::string& name) {
+  constexpr std::string_view kEwfSignature("EVF\x09\x0D\x0A\xFF\x00", 8);
+  std::array<char, kEwfSignature.size()> start{};
+  std::ifstream file(name, std::ios::binary);
+  file.read(start.data(), start.size());
+  return file && std::string_view(start.data(), start.size()) == kEwfSignature
+             ? TSK_IMG_TYPE_EWF_EWF
+             : TSK_IMG_TYPE_RAW;
 }
 
 // A deleted name whose metadata entry was given to another file since: its
@@ -148,7 +163,7 @@ class TskImageWalk final : public ImageWalk {
     images_.pop_front();
     const char* names[] = {image_name_.c_str()};
     // One name: TSK finds the further segments of a split raw or E01 image.
-    TSK_IMG_INFO* info = tsk_img_open_utf8(1, names, TSK_IMG_TYPE_DETECT, 0);
+    TSK_IMG_INFO* info = tsk_img_open_utf8(1, names, ImageType(image_name_), 0);
     if (info == nullptr) {
       return Failure(ImageOnly(), TskError(image_name_, "cannot open the disk image"));
     }
