@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
+# The README's recipe for spreading a case over several workers: GNU parallel
+# splits one NUL-separated list into parts, each scanned by its own
+# telltale-scan --json -0 --files-from -, and merge-summaries.sh adds up the
+# parts' summaries. The parts' finding, file and error records must be those
+# of one run over the whole list, record for record, and the merged summary
+# (but for the time taken) and exit status those of that run.
+#   sharded_scan_test.sh TELLTALE_SCAN MERGE_SUMMARIES
+# Exits with 77, which CTest reports as skipped, where GNU parallel is not
+# installed.
+set -euo pipefail
+
+scan=$1
+merge=$2
+
+if ! command -v parallel >/dev/null; then
+  echo "GNU parallel is not installed" >&2
+  exit 77
+fi
+command -v jq >/dev/null || { echo "FAIL: jq is not installed" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf -- "$work"' EXIT
+case_dir=$work/case
+mkdir -p "$case_dir/with space" "$case_dir/odd"
+
+# A few hundred small files: most hold no marker, some a JPHide or a Hiderman
+# marker or both; names with spaces, newlines and bytes that are not UTF-8
+# (written to JSON as \ufffd with a path_hex member).
+for i in $(seq 1 240); do
+  case $((i % 4)) in
+    0) dir=$case_dir ;;
+    1) dir="$case_dir/with space" ;;
+    2) dir=$case_dir/odd ;;
+    3) dir="$case_dir/with space" ;;
+  esac
+  case $((i % 3)) in
+    0) name="plain $i" ;;
+    1) name=$'new\nline '"$i" ;;
+    2) name=$'bytes \xff\xfe '"$i" ;;
+  esac
+  printf 'filler %04d\n' "$i" >"$dir/$name"
+done
+for i in $(seq 1 60); do
+  name=$'marked\n'"$i"$' \xe9'
+  case $((i % 3)) in
+    0) printf 'x\xff\xdby\xff\xdb' >"$case_dir/odd/$name" ;;
+    1) printf 'Meet at the cdn office, CDN' >"$case_dir/$name" ;;
+    2) printf '\xff\xdbCDN' >"$case_dir/with space/$name" ;;
+  esac
+done
+: >"$case_dir/empty"
+
+# Runs the recipe over LIST with 3 workers, and one run over it; compares
+# them. Prints the shards' exit statuses, one a line.
+compare_with_one_run() {
+  local list=$1 round=$2
+  local out=$work/$round
+  mkdir -p "$out"
+
+  local one_status=0
+  "$scan" --json -0 --files-from - <"$list" >"$out/one.jsonl" 2>/dev/null || one_status=$?
+
+  # Parts of 1 KiB, a few dozen names each: many more parts than workers, so
+  # that parts are cut at many places and run at the same time.
+  parallel --pipepart -a "$list" --recend '\0' --block 1k -j 3 \
+    --results "$out/shards/{#}.jsonl" \
+    "$(printf '%q' "$scan")" --json -0 --files-from - || true
+
+  local shards=("$out"/shards/*.jsonl)
+  if [ "${#shards[@]}" -lt 6 ]; then
+    echo "FAIL ($round): ${#shards[@]} parts, too few to test the cutting" >&2
+    exit 1
+  fi
+
+  records() {
+    jq -c 'select(.type == "finding" or .type == "file" or .type == "error")' "$@" | LC_ALL=C sort
+  }
+  records "$out/one.jsonl" >"$out/one.records"
+  records "${shards[@]}" >"$out/shards.records"
+  if ! cmp -s "$out/one.records" "$out/shards.records"; then
+    echo "FAIL ($round): the parts' records differ from one run's:" >&2
+    diff "$out/one.records" "$out/shards.records" | head -20 >&2
+    exit 1
+  fi
+
+  local merged_status=0
+  "$merge" "${shards[@]}" >"$out/merged.json" || merged_status=$?
+  if [ "$merged_status" -ne "$one_status" ]; then
+    echo "FAIL ($round): merged exit status $merged_status, one run's $one_status" >&2
+    exit 1
+  fi
+  local one_summary merged_summary
+  one_summary=$(jq -S -c 'select(.type == "summary") | del(.elapsed_seconds)' "$out/one.jsonl")
+  merged_summary=$(jq -S -c 'del(.elapsed_seconds)' "$out/merged.json")
+  if [ "$one_summary" != "$merged_summary" ]; then
+    echo "FAIL ($round): merged summary $merged_summary" >&2
+    echo "              one run's     $one_summary" >&2
+    exit 1
+  fi
+  jq -r 'select(.type == "summary") | .exit_status' "${shards[@]}"
+}
+
+# Every file, then a missing one: status 2. The list ends without a NUL
+# after its last name, as a list written by hand may.
+find "$case_dir" -type f -print0 >"$work/all.list"
+printf '%s' "$case_dir/missing file" >>"$work/all.list"
+compare_with_one_run "$work/all.list" all >"$work/all.statuses"
+one=$work/all/one.jsonl
+if [ "$(jq -s '[.[] | select(.type == "file")] | length' "$one")" -ne 301 ] ||
+  [ "$(jq -s '[.[] | select(.type == "error")] | length' "$one")" -ne 1 ] ||
+  [ "$(jq -s '[.[] | select(.type == "finding")] | length' "$one")" -lt 60 ] ||
+  [ "$(jq -s '[.[] | select(has("path_hex"))] | length' "$one")" -lt 80 ]; then
+  echo "FAIL: one run over the case did not see every file, marker and name" >&2
+  exit 1
+fi
+grep -qx 2 "$work/all.statuses" || { echo "FAIL: no part failed" >&2; exit 1; }
+
+# Files without markers first, then the marked ones: the first parts find
+# nothing (status 1), the last find something (0), and the whole is 0.
+{
+  find "$case_dir" -type f ! -name 'marked*' -print0
+  find "$case_dir" -type f -name 'marked*' -print0
+} >"$work/mixed.list"
+compare_with_one_run "$work/mixed.list" mixed >"$work/mixed.statuses"
+if ! grep -qx 0 "$work/mixed.statuses" || ! grep -qx 1 "$work/mixed.statuses"; then
+  echo "FAIL: the parts did not both find something and find nothing" >&2
+  exit 1
+fi
+
+# No markers at all: every part's status and the whole's is 1.
+find "$case_dir" -type f ! -name 'marked*' -print0 >"$work/clean.list"
+compare_with_one_run "$work/clean.list" clean >/dev/null
+
+echo PASS
