@@ -52,24 +52,22 @@ for i in $(seq 1 60); do
 done
 : >"$case_dir/empty"
 
-# Runs the recipe over LIST with 3 workers, and one run over it; compares
-# them. Prints the shards' exit statuses, one a line.
+# Runs the recipe over LIST with 3 workers, in parts of BLOCK bytes, and one
+# run over it; compares them. Prints the parts' exit statuses, one a line.
 compare_with_one_run() {
-  local list=$1 round=$2
+  local list=$1 round=$2 block=$3
   local out=$work/$round
   mkdir -p "$out"
 
   local one_status=0
   "$scan" --json -0 --files-from - <"$list" >"$out/one.jsonl" 2>/dev/null || one_status=$?
 
-  # Parts of 1 KiB, a few dozen names each: many more parts than workers, so
-  # that parts are cut at many places and run at the same time.
-  parallel --pipepart -a "$list" --recend '\0' --block 1k -j 3 \
+  parallel --pipepart -a "$list" --recend '\0' --block "$block" -j 3 \
     --results "$out/shards/{#}.jsonl" \
     "$(printf '%q' "$scan")" --json -0 --files-from - || true
 
   local shards=("$out"/shards/*.jsonl)
-  if [ "${#shards[@]}" -lt 6 ]; then
+  if [ "${#shards[@]}" -lt 3 ]; then
     echo "FAIL ($round): ${#shards[@]} parts, too few to test the cutting" >&2
     exit 1
   fi
@@ -106,7 +104,9 @@ compare_with_one_run() {
 # after its last name, as a list written by hand may.
 find "$case_dir" -type f -print0 >"$work/all.list"
 printf '%s' "$case_dir/missing file" >>"$work/all.list"
-compare_with_one_run "$work/all.list" all >"$work/all.statuses"
+# Parts of 1 KiB, a few dozen names each: many more parts than workers, so
+# that the list is cut at many places and parts run at the same time.
+compare_with_one_run "$work/all.list" all 1k >"$work/all.statuses"
 one=$work/all/one.jsonl
 if [ "$(jq -s '[.[] | select(.type == "file")] | length' "$one")" -ne 301 ] ||
   [ "$(jq -s '[.[] | select(.type == "error")] | length' "$one")" -ne 1 ] ||
@@ -123,7 +123,7 @@ grep -qx 2 "$work/all.statuses" || { echo "FAIL: no part failed" >&2; exit 1; }
   find "$case_dir" -type f ! -name 'marked*' -print0
   find "$case_dir" -type f -name 'marked*' -print0
 } >"$work/mixed.list"
-compare_with_one_run "$work/mixed.list" mixed >"$work/mixed.statuses"
+compare_with_one_run "$work/mixed.list" mixed 1k >"$work/mixed.statuses"
 if ! grep -qx 0 "$work/mixed.statuses" || ! grep -qx 1 "$work/mixed.statuses"; then
   echo "FAIL: the parts did not both find something and find nothing" >&2
   exit 1
@@ -131,6 +131,11 @@ fi
 
 # No markers at all: every part's status and the whole's is 1.
 find "$case_dir" -type f ! -name 'marked*' -print0 >"$work/clean.list"
-compare_with_one_run "$work/clean.list" clean >/dev/null
+compare_with_one_run "$work/clean.list" clean 1k >/dev/null
+
+# Parts larger than a pipe holds, each read in several reads that cut names
+# in two: the case listed many times over, in parts of 256 KiB.
+for _ in $(seq 1 80); do cat "$work/clean.list"; done >"$work/large.list"
+compare_with_one_run "$work/large.list" large 256k >/dev/null
 
 echo PASS
