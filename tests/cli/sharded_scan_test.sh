@@ -50,21 +50,34 @@ for i in $(seq 1 60); do
     2) printf '\xff\xdbCDN' >"$case_dir/with space/$name" ;;
   esac
 done
+# Pictures whose one marker the format explains, left out by --unexplained:
+# a JPEG of a quantization table and nothing else.
+for i in $(seq 1 20); do
+  {
+    printf '\xff\xd8\xff\xdb\x00\x43\x00'
+    head -c 64 /dev/zero
+    printf '\xff\xd9'
+  } >"$case_dir/odd/marked photo $i.jpg"
+done
 : >"$case_dir/empty"
 
 # Runs the recipe over LIST with 3 workers, in parts of BLOCK bytes, and one
-# run over it; compares them. Prints the parts' exit statuses, one a line.
+# run over it, both with the scanner's OPTIONS besides --json -0; compares
+# them. Prints the parts' exit statuses, one a line.
 compare_with_one_run() {
   local list=$1 round=$2 block=$3
+  shift 3
+  local options=("$@")
   local out=$work/$round
   mkdir -p "$out"
 
   local one_status=0
-  "$scan" --json -0 --files-from - <"$list" >"$out/one.jsonl" 2>/dev/null || one_status=$?
+  "$scan" --json -0 "${options[@]}" --files-from - <"$list" >"$out/one.jsonl" 2>/dev/null ||
+    one_status=$?
 
   parallel --pipepart -a "$list" --recend '\0' --block "$block" -j 3 \
     --results "$out/shards/{#}.jsonl" \
-    "$(printf '%q' "$scan")" --json -0 --files-from - || true
+    "$(printf '%q' "$scan")" --json -0 "${options[@]}" --files-from - || true
 
   local shards=("$out"/shards/*.jsonl)
   if [ "${#shards[@]}" -lt 3 ]; then
@@ -108,7 +121,7 @@ printf '%s' "$case_dir/missing file" >>"$work/all.list"
 # that the list is cut at many places and parts run at the same time.
 compare_with_one_run "$work/all.list" all 1k >"$work/all.statuses"
 one=$work/all/one.jsonl
-if [ "$(jq -s '[.[] | select(.type == "file")] | length' "$one")" -ne 301 ] ||
+if [ "$(jq -s '[.[] | select(.type == "file")] | length' "$one")" -ne 321 ] ||
   [ "$(jq -s '[.[] | select(.type == "error")] | length' "$one")" -ne 1 ] ||
   [ "$(jq -s '[.[] | select(.type == "finding")] | length' "$one")" -lt 60 ] ||
   [ "$(jq -s '[.[] | select(has("path_hex"))] | length' "$one")" -lt 80 ]; then
@@ -116,6 +129,13 @@ if [ "$(jq -s '[.[] | select(.type == "file")] | length' "$one")" -ne 301 ] ||
   exit 1
 fi
 grep -qx 2 "$work/all.statuses" || { echo "FAIL: no part failed" >&2; exit 1; }
+
+# With --unexplained, the explained findings left out are counted too.
+compare_with_one_run "$work/all.list" unexplained 1k --unexplained >/dev/null
+if [ "$(jq 'select(.type == "summary") | .explained_left_out' "$work/unexplained/one.jsonl")" != 20 ]; then
+  echo "FAIL: one run with --unexplained did not leave the pictures' markers out" >&2
+  exit 1
+fi
 
 # Files without markers first, then the marked ones: the first parts find
 # nothing (status 1), the last find something (0), and the whole is 0.
@@ -137,5 +157,23 @@ compare_with_one_run "$work/clean.list" clean 1k >/dev/null
 # in two: the case listed many times over, in parts of 256 KiB.
 for _ in $(seq 1 80); do cat "$work/clean.list"; done >"$work/large.list"
 compare_with_one_run "$work/large.list" large 256k >/dev/null
+
+# A part whose run was stopped before its summary (a time limit, a host lost),
+# or whose scanner never started, makes the merge fail and print nothing:
+# a total without that part would look complete.
+cut_short=$work/cut-short
+mkdir "$cut_short"
+cp "$work"/clean/shards/*.jsonl "$cut_short"
+first=$(find "$cut_short" -name '*.jsonl' | head -n 1)
+grep -v '^{"type":"summary"' "$first" >"$first.cut" && mv "$first.cut" "$first"
+: >"$cut_short/never-started.jsonl"
+for shards in "$first" "$cut_short/never-started.jsonl"; do
+  merged_status=0
+  merged=$("$merge" "$work/clean/shards/1.jsonl" "$shards" 2>/dev/null) || merged_status=$?
+  if [ "$merged_status" -ne 2 ] || [ -n "$merged" ]; then
+    echo "FAIL: a part without its summary was merged: $merged (status $merged_status)" >&2
+    exit 1
+  fi
+done
 
 echo PASS
