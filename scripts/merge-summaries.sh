@@ -12,9 +12,10 @@
 # status too, as the scanner would.
 #
 # A file whose runs did not all end with a summary (a shard killed by a time
-# limit, a host that lost its connection) or that holds no run at all (a
-# scanner that never started) makes the script fail with status 2 and merge
-# nothing: a total without that shard would look complete and not be.
+# limit, a host that lost its connection), that holds no run at all (a
+# scanner that never started) or that cannot be read makes the script fail
+# with status 2 and merge nothing: a total without that shard would look
+# complete and not be.
 set -euo pipefail
 
 if [ "$#" -eq 0 ]; then
@@ -25,11 +26,16 @@ fi
 summaries=()
 for shard in "$@"; do
   # The scanner writes each record on one line, "type" first, so a run or a
-  # summary is a line that starts so; the findings in between, millions in a
-  # large case, are passed over without parsing them.
-  runs=$(grep -c '^{"type":"run",' -- "$shard") || [ "$?" -eq 1 ]
-  lines=$(grep '^{"type":"summary",' -- "$shard") || [ "$?" -eq 1 ]
-  ended=$(grep -c '^{"type":"summary",' -- "$shard") || [ "$?" -eq 1 ]
+  # summary is a line that starts so; the records in between, millions in a
+  # large case, are passed over in one read without parsing them.
+  status=0
+  ends=$(grep -E '^\{"type":"(run|summary)",' -- "$shard") || status=$?
+  if [ "$status" -gt 1 ]; then
+    exit 2  # a file that cannot be read: grep has said why
+  fi
+  runs=$(grep -c '^{"type":"run",' <<<"$ends" || true)
+  lines=$(grep '^{"type":"summary",' <<<"$ends" || true)
+  ended=$(grep -c '^{"type":"summary",' <<<"$ends" || true)
   if [ "$runs" -eq 0 ]; then
     echo "$0: $shard: no run record: the scanner did not run" >&2
     exit 2

@@ -159,19 +159,19 @@ for _ in $(seq 1 80); do cat "$work/clean.list"; done >"$work/large.list"
 compare_with_one_run "$work/large.list" large 256k >/dev/null
 
 # A part whose run was stopped before its summary (a time limit, a host lost),
-# or whose scanner never started, makes the merge fail and print nothing:
-# a total without that part would look complete.
+# whose scanner never started, or that is missing makes the merge fail with
+# status 2 and print nothing: a total without that part would look complete.
 cut_short=$work/cut-short
 mkdir "$cut_short"
 cp "$work"/clean/shards/*.jsonl "$cut_short"
 first=$(find "$cut_short" -name '*.jsonl' | head -n 1)
 grep -v '^{"type":"summary"' "$first" >"$first.cut" && mv "$first.cut" "$first"
 : >"$cut_short/never-started.jsonl"
-for shards in "$first" "$cut_short/never-started.jsonl"; do
+for shards in "$first" "$cut_short/never-started.jsonl" "$cut_short/missing.jsonl"; do
   merged_status=0
   merged=$("$merge" "$work/clean/shards/1.jsonl" "$shards" 2>/dev/null) || merged_status=$?
   if [ "$merged_status" -ne 2 ] || [ -n "$merged" ]; then
-    echo "FAIL: a part without its summary was merged: $merged (status $merged_status)" >&2
+    echo "FAIL: $shards was merged: $merged (status $merged_status)" >&2
     exit 1
   fi
 done
