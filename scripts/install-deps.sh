@@ -26,6 +26,9 @@ test_packages=(
   # encoders (besides ImageMagick, above): cjpeg and wrjpgcom, exiftool for
   # EXIF thumbnails, zip for data appended to an image
   libjpeg-turbo-progs libimage-exiftool-perl zip
+  # the recipe that spreads a scan over several workers (GNU parallel) and
+  # scripts/merge-summaries.sh, which adds up their summaries (jq)
+  parallel jq
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
   clang libclang-rt-dev
   # static checks
