@@ -32,6 +32,9 @@ test_packages=(
   # debugfs), FAT (mkfs.fat, mtools), a partition table (sfdisk), E01
   # (ewfacquire)
   e2fsprogs dosfstools mtools fdisk ewf-tools
+  # the recipe that spreads a scan over several workers (GNU parallel) and
+  # scripts/merge-summaries.sh, which adds up their summaries (jq)
+  parallel jq
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
   clang libclang-rt-dev
   # static checks
