@@ -284,10 +284,12 @@ class Batch {
     if (entry.failure) {
       return Fail(name, *entry.failure, *printer, out);
     }
-    if (entry.hash_check) {
-      printer->Verified(out.text(), *entry.hash_check);
-      out.Message(QuotedName(name) + ": verified, its data's " + entry.hash_check->algorithm +
-                  " is the one it stores, " + entry.hash_check->computed);
+    if (entry.image) {
+      printer->ImageOpened(out.text(), *entry.image);
+      if (entry.image->verified) {
+        out.Message(QuotedName(name) + ": verified, its data's MD5 is the one it stores, " +
+                    *entry.image->stored_md5);
+      }
       return false;
     }
     Reported reported;
@@ -448,11 +450,11 @@ int ScanBatch(BatchOptions options) {
     lists.push_back(std::make_unique<PathList>(list, options.null_separated ? '\0' : '\n'));
   }
   // Refused before the run starts in a build that cannot read images. The
-  // images' paths are theirs, none left for the input walk.
+  // images' paths and lists are theirs, none left for the input walk.
   std::unique_ptr<ImageWalk> images =
-      options.images ? WalkImages(std::exchange(options.paths, {}),
-                                  ImageWalkOptions{.unallocated = options.unallocated,
-                                                   .verify = options.verify})
+      options.images ? WalkImages(InputWalk(std::exchange(options.paths, {}), false, false,
+                                            std::exchange(lists, {})),
+                                  ImageWalkOptions{.verify = options.verify})
                      : nullptr;
   const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, lists.size());
   return Batch(std::move(options), std::move(lists), std::move(images), inputs_open).Run();

@@ -13,10 +13,9 @@ namespace telltale::cli {
 
 struct BatchOptions {
   std::vector<std::string> paths;
-  // Each path is a disk image, whose files are scanned rather than it.
+  // Each path, and each name in `files_from`, is a disk image, whose files
+  // and unallocated blocks are scanned rather than it.
   bool images = false;
-  // With `images`, each file system's runs of unallocated blocks too.
-  bool unallocated = false;
   // With `images`, each image's data checked against the hash it stores.
   bool verify = false;
   bool recursive = false;

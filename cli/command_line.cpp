@@ -26,13 +26,12 @@ enum LongOnly : int {
   kExplain,
   kUnexplained,
   kImage,
-  kUnallocated,
   kVerify
 };
 
 constexpr const char* kShortOptions = ":rLcj:qh0";
 
-constexpr std::array<option, 18> kLongOptions{{
+constexpr std::array<option, 17> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
@@ -41,7 +40,6 @@ constexpr std::array<option, 18> kLongOptions{{
     {"explain", no_argument, nullptr, kExplain},
     {"unexplained", no_argument, nullptr, kUnexplained},
     {"image", no_argument, nullptr, kImage},
-    {"unallocated", no_argument, nullptr, kUnallocated},
     {"verify", no_argument, nullptr, kVerify},
     {"null", no_argument, nullptr, '0'},
     {"files-from", required_argument, nullptr, kFilesFrom},
@@ -169,9 +167,6 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case kImage:
         line.batch.images = true;
         break;
-      case kUnallocated:
-        line.batch.unallocated = true;
-        break;
       case kVerify:
         line.batch.verify = true;
         break;
@@ -236,15 +231,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (line.batch.paths.empty() && line.batch.files_from.empty()) {
     throw UsageError("no file to scan");
   }
-  if (line.batch.unallocated && !line.batch.images) {
-    throw UsageError("--unallocated needs --image: it scans the free blocks of file systems");
-  }
   if (line.batch.verify && !line.batch.images) {
     throw UsageError("--verify needs --image: it checks an image against the hash it stores");
   }
   if (line.batch.images) {
-    if (line.batch.recursive || !line.batch.files_from.empty()) {
-      throw UsageError("--image takes the images as paths, without -r or --files-from");
+    if (line.batch.recursive) {
+      throw UsageError("--image takes the images as paths or lists of paths, without -r");
     }
     if (std::count(line.batch.paths.begin(), line.batch.paths.end(), "-") > 0) {
       throw UsageError("--image needs image files: standard input cannot be read at any offset");
@@ -289,14 +281,14 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
                           of what is reported
   -0, --null              a NUL byte instead of ':' after each path (not with
                           --json); with --files-from, names there end in NUL
-      --image             each PATH is a disk image (raw, split raw .001...,
-                          E01): scan every file in each of its partitions'
-                          file systems, deleted ones included where their
-                          content can still be read; names read
-                          IMAGE::pN/PATH/IN/FS (p0: no partition table)
-      --unallocated       with --image, also scan each file system's runs of
-                          unallocated blocks, each named IMAGE::pN@START-END
-                          (its bytes in the image)
+      --image             each PATH (and each name --files-from lists) is a
+                          disk image (raw, split raw .001..., E01): scan
+                          every file in each of its partitions' file
+                          systems, deleted ones included where their content
+                          can still be read, named IMAGE::pN/PATH/IN/FS (p0:
+                          no partition table), then each file system's runs
+                          of unallocated blocks, named IMAGE::pN@START-END
+                          (their bytes in the image)
       --verify            with --image, first check each image's data against
                           the hash it stores (E01's MD5); a mismatch, or an
                           image that stores none, is a failure

@@ -11,12 +11,14 @@ std::string ImagePlace::Name() const {
     name += "::p";
     name += std::to_string(partition->index);
     name += path;
-    if (unallocated) {
-      name += '@';
-      name += std::to_string(unallocated->image_offset);
-      name += '-';
-      name += std::to_string(unallocated->image_offset + unallocated->length);
-    }
+  } else if (unallocated) {
+    name += "::";
+  }
+  if (unallocated) {
+    name += '@';
+    name += std::to_string(unallocated->image_offset);
+    name += '-';
+    name += std::to_string(unallocated->image_offset + unallocated->length);
   }
   return name;
 }

@@ -36,15 +36,18 @@ struct ImagePlace {
   // is not stored in blocks as it reads (resident, compressed or encrypted
   // data). Bytes in no run (sparse, lost) have no place in the image.
   std::optional<std::vector<ImageRun>> runs;
-  // For a run of the file system's unallocated blocks, scanned as an input
-  // of its own (with no path): where it lies in the image.
+  // For bytes no file holds, scanned as an input of their own (with no
+  // path): a run of the file system's unallocated blocks, a whole partition
+  // where no file system was found, or (with no partition) space no
+  // partition holds. Where it lies in the image.
   std::optional<ImageRun> unallocated;
 
   // Where the file's byte at `offset` lies in the image, where known.
   [[nodiscard]] std::optional<std::uint64_t> ImageOffset(std::uint64_t offset) const;
 
   // How output names it: "IMAGE::pN/path", "IMAGE::pN@START-END" for the
-  // unallocated bytes START to END (excluded) of the image, "IMAGE::pN" for a
+  // unallocated bytes START to END (excluded) of the image in partition N,
+  // "IMAGE::@START-END" for bytes in no partition, "IMAGE::pN" for a
   // partition, "IMAGE" for the image. A path always starts with '/'.
   [[nodiscard]] std::string Name() const;
 };

@@ -189,17 +189,22 @@ class InputRecords final : public InputPrinter {
     out += "}\n";
   }
 
-  void Verified(std::string& out, const ImageHashCheck& check) const override {
+  void ImageOpened(std::string& out, const ImageDescription& image) const override {
     out += R"({"type":"image",)";
     out += path_members_;
-    out += R"(,"hash":)";
-    AppendJsonString(out, check.algorithm);
-    out += R"(,"stored":")";
-    out += check.stored;
-    out += R"(","computed":")";
-    out += check.computed;
-    out += R"(","verified":true})";
-    out += '\n';
+    out += R"(,"format":)";
+    AppendJsonString(out, image.format);
+    out += R"(,"size":)";
+    AppendNumber(out, image.size);
+    out += R"(,"stored_md5":)";
+    if (image.stored_md5) {
+      AppendJsonString(out, *image.stored_md5);
+    } else {
+      out += "null";
+    }
+    out += R"(,"verified":)";
+    out += image.verified ? "true" : "false";
+    out += "}\n";
   }
 
   void Skipped(std::string& out, std::string_view reason) const override {

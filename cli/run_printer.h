@@ -12,7 +12,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "cli/image_hash_check.h"
+#include "cli/image_description.h"
 #include "cli/image_place.h"
 #include "cli/output_format.h"
 #include "cli/path_field.h"
@@ -77,9 +77,9 @@ class InputPrinter {
   virtual void Failed(std::string& out, const std::system_error& error) const = 0;
   // A walk passed the entry over, for `reason` such as "a named pipe".
   virtual void Skipped(std::string& out, std::string_view reason) const = 0;
-  // The disk image's data matches the hash it stores; only a record format
-  // says so on standard output.
-  virtual void Verified(std::string& /*out*/, const ImageHashCheck& /*check*/) const {}
+  // A disk image opened, before its files; only a record format says so on
+  // standard output.
+  virtual void ImageOpened(std::string& /*out*/, const ImageDescription& /*image*/) const {}
 
  protected:
   InputPrinter() = default;

@@ -2,7 +2,8 @@
 // The files inside disk images, one at a time: every partition of each
 // image's volume system (or the whole image where it has none), every file
 // system The Sleuth Kit knows there, every regular file, deleted ones
-// included where their metadata still says where their content lies.
+// included where their metadata still says where their content lies, and
+// then the file system's runs of unallocated blocks.
 #pragma once
 
 #include <memory>
@@ -11,8 +12,9 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/image_hash_check.h"
+#include "cli/image_description.h"
 #include "cli/image_place.h"
+#include "cli/input_walk.h"
 #include "telltale/scan_source.h"
 
 namespace telltale::cli {
@@ -23,13 +25,11 @@ struct ImageEntry {
   // the image, partition, directory or file could not be read.
   std::unique_ptr<ScanSource> source;
   std::optional<std::system_error> failure;
-  // With verification, for the image itself: its data's hash and the one it
-  // stores, which match (a mismatch is a failure).
-  std::optional<ImageHashCheck> hash_check;
+  // For the image itself, as it is opened, before its files.
+  std::optional<ImageDescription> image;
 };
 
 struct ImageWalkOptions {
-  bool unallocated = false;  // each file system's runs of unallocated blocks too
   // Each image's data checked against the hash it stores, before its files;
   // an image that stores none fails.
   bool verify = false;
@@ -50,11 +50,10 @@ class ImageWalk {
   ImageWalk() = default;
 };
 
-// A walk of `images`, each opened read-only when its turn comes; with
-// `options.unallocated`, each file system's runs of consecutive unallocated
-// blocks follow its files. Throws std::system_error (ENOTSUP) in a build
+// A walk of the images `images` gives (paths and lists, not recursive),
+// each opened read-only when its turn comes; a list's failure is a failure
+// named after the list. Throws std::system_error (ENOTSUP) in a build
 // without the disk-image library.
-std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images,
-                                      ImageWalkOptions options);
+std::unique_ptr<ImageWalk> WalkImages(InputWalk images, ImageWalkOptions options);
 
 }  // namespace telltale::cli

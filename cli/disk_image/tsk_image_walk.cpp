@@ -15,7 +15,7 @@
 #include "cli/disk_image/image_walk.h"
 #include "cli/disk_image/tsk_file_source.h"
 #include "cli/disk_image/tsk_handles.h"
-#include "cli/disk_image/tsk_image_verify.h"
+#include "cli/disk_image/tsk_image_description.h"
 #include "cli/disk_image/tsk_run_source.h"
 
 namespace telltale::cli {
@@ -28,6 +28,14 @@ constexpr std::size_t kMaxDepth = 512;
 struct PartitionToOpen {
   ImagePlace::Partition partition;
   TSK_OFF_T offset = 0;
+  std::uint64_t length = 0;  // in bytes, within the image
+};
+
+// Bytes of the image that no file system lists, to be scanned as they lie:
+// in a partition, or in none.
+struct BytesToScan {
+  std::optional<ImagePlace::Partition> partition;
+  ImageRun run;
 };
 
 struct OpenDirectory {
@@ -101,8 +109,8 @@ std::optional<std::vector<ImageRun>> DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE
 
 class TskImageWalk final : public ImageWalk {
  public:
-  TskImageWalk(const std::vector<std::string>& images, ImageWalkOptions options)
-      : images_(images.begin(), images.end()), options_(options) {}
+  TskImageWalk(InputWalk images, ImageWalkOptions options)
+      : images_(std::move(images)), options_(options) {}
 
   ~TskImageWalk() override { CloseDirectories(); }
   TskImageWalk(const TskImageWalk&) = delete;
@@ -123,19 +131,30 @@ class TskImageWalk final : public ImageWalk {
         continue;
       }
       file_system_.reset();
+      if (unread_partition_) {
+        return BytesEntry(*std::exchange(unread_partition_, std::nullopt));
+      }
       if (!partitions_.empty()) {
         if (std::optional<ImageEntry> failure = OpenPartition()) {
           return failure;
         }
         continue;
       }
+      if (!outside_partitions_.empty()) {
+        const BytesToScan next = outside_partitions_.front();
+        outside_partitions_.pop_front();
+        return BytesEntry(next);
+      }
       image_.reset();
-      if (images_.empty()) {
+      std::optional<Input> next = images_.Next();
+      if (!next) {
         return std::nullopt;
       }
-      if (std::optional<ImageEntry> entry = OpenImage()) {
-        return entry;
+      image_name_ = std::move(next->path);
+      if (next->failure) {  // a list of images that could not be read
+        return Failure(ImageOnly(), *next->failure);
       }
+      return OpenImage();
     }
   }
 
@@ -152,15 +171,12 @@ class TskImageWalk final : public ImageWalk {
   }
 
   static ImageEntry Failure(ImagePlace place, const std::system_error& error) {
-    return ImageEntry{
-        .place = std::move(place), .source = nullptr, .failure = error, .hash_check = {}};
+    return ImageEntry{.place = std::move(place), .source = nullptr, .failure = error, .image = {}};
   }
 
-  // Opens the next image and lists its partitions; returns its failure, or
-  // with verification the check of its stored hash.
-  std::optional<ImageEntry> OpenImage() {
-    image_name_ = std::move(images_.front());
-    images_.pop_front();
+  // Opens the image `image_name_` and lists its partitions; returns its
+  // failure, or what it is.
+  ImageEntry OpenImage() {
     const char* names[] = {image_name_.c_str()};
     // One name: TSK finds the further segments of a split raw or E01 image.
     TSK_IMG_INFO* info = tsk_img_open_utf8(1, names, ImageType(image_name_), 0);
@@ -168,50 +184,46 @@ class TskImageWalk final : public ImageWalk {
       return Failure(ImageOnly(), TskError(image_name_, "cannot open the disk image"));
     }
     image_ = std::make_shared<TskImage>(info);
+    const auto image_size = static_cast<std::uint64_t>(info->size);
     TSK_VS_INFO* vs = tsk_vs_open(info, 0, TSK_VS_TYPE_DETECT);
     if (vs != nullptr) {
       unsigned index = 0;
       for (TSK_PNUM_T i = 0; i < vs->part_count; ++i) {
         const TSK_VS_PART_INFO* part = tsk_vs_part_get(vs, i);
-        if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) {
-          continue;  // the table itself, or space no partition holds
+        if (part == nullptr) {
+          continue;
         }
-        const auto offset = static_cast<TSK_OFF_T>(
-            vs->offset + part->start * static_cast<TSK_OFF_T>(vs->block_size));
-        partitions_.push_back(PartitionToOpen{
-            .partition = {.index = ++index, .offset = static_cast<std::uint64_t>(offset)},
-            .offset = offset});
+        const std::uint64_t start = static_cast<std::uint64_t>(vs->offset) +
+                                    part->start * static_cast<std::uint64_t>(vs->block_size);
+        if (start >= image_size) {
+          continue;  // a table may describe more disk than was acquired
+        }
+        const std::uint64_t length =
+            std::min<std::uint64_t>(part->len * vs->block_size, image_size - start);
+        if ((part->flags & TSK_VS_PART_FLAG_ALLOC) != 0) {
+          partitions_.push_back(PartitionToOpen{.partition = {.index = ++index, .offset = start},
+                                                .offset = static_cast<TSK_OFF_T>(start),
+                                                .length = length});
+        } else {
+          AddOutsidePartitions(start, length);  // the tables, and the gaps between partitions
+        }
       }
       tsk_vs_close(vs);
     }
     tsk_error_reset();  // no volume system is no failure: the image is one file system
     if (partitions_.empty()) {
-      partitions_.push_back(PartitionToOpen{});
+      partitions_.push_back(PartitionToOpen{.partition = {}, .offset = 0, .length = image_size});
     }
-    return options_.verify ? std::optional(Verify()) : std::nullopt;
-  }
-
-  // The image's data against the hash it stores: a check to report, or a
-  // failure.
-  [[nodiscard]] ImageEntry Verify() const {
-    std::optional<ImageHashCheck> check;
+    // A failed check is the image's failure; its files are scanned all the
+    // same, each finding being still where it is.
     try {
-      check = CheckStoredHash(*image_, image_name_);
+      return ImageEntry{.place = ImageOnly(),
+                        .source = nullptr,
+                        .failure = std::nullopt,
+                        .image = DescribeImage(*image_, image_name_, options_.verify)};
     } catch (const std::system_error& e) {
       return Failure(ImageOnly(), e);
     }
-    if (!check) {
-      return Failure(ImageOnly(), std::system_error(std::make_error_code(std::errc::not_supported),
-                                                    image_name_ + ": no stored hash to verify"));
-    }
-    if (check->stored != check->computed) {
-      return Failure(ImageOnly(),
-                     std::system_error(std::make_error_code(std::errc::io_error),
-                                       image_name_ + ": the data's MD5 " + check->computed +
-                                           " differs from the stored MD5 " + check->stored));
-    }
-    return ImageEntry{
-        .place = ImageOnly(), .source = nullptr, .failure = std::nullopt, .hash_check = check};
   }
 
   // Opens the next partition's file system and its root; returns its failure.
@@ -222,14 +234,20 @@ class TskImageWalk final : public ImageWalk {
     const std::lock_guard lock(image_->mutex);
     TSK_FS_INFO* info = tsk_fs_open_img(image_->info, next.offset, TSK_FS_TYPE_DETECT);
     if (info == nullptr) {
+      // Its bytes are scanned as they lie, so that what it holds is found
+      // all the same, only not in a file.
+      if (next.length > 0) {
+        unread_partition_ = BytesToScan{
+            .partition = partition_,
+            .run = {
+                .file_offset = 0, .image_offset = next.partition.offset, .length = next.length}};
+      }
       return Failure(PartitionPlace(),
                      TskError(PartitionPlace().Name(), "no file system The Sleuth Kit can read"));
     }
     file_system_ = std::make_shared<TskFileSystem>(image_, info);
     visited_.clear();
-    if (options_.unallocated) {
-      run_cursor_ = info->first_block;
-    }
+    run_cursor_ = info->first_block;
     return OpenDirectoryAt(info->root_inum, "");
   }
 
@@ -298,7 +316,7 @@ class TskImageWalk final : public ImageWalk {
                       .source = std::make_unique<TskFileSource>(file_system_, owned.release(),
                                                                 std::move(source_name)),
                       .failure = std::nullopt,
-                      .hash_check = std::nullopt};
+                      .image = std::nullopt};
   }
 
   // The next run of consecutive unallocated blocks from the cursor, found
@@ -337,17 +355,40 @@ class TskImageWalk final : public ImageWalk {
       return std::nullopt;
     }
     run_cursor_ = run.end;
-    ImagePlace place = PartitionPlace();
-    const auto offset = static_cast<std::uint64_t>(fs->offset) + *run.start * fs->block_size;
-    const std::uint64_t length = (run.end - *run.start) * fs->block_size;
-    place.unallocated = ImageRun{.file_offset = 0, .image_offset = offset, .length = length};
-    place.runs = std::vector<ImageRun>{*place.unallocated};
+    return BytesEntry(BytesToScan{.partition = partition_,
+                                  .run = {.file_offset = 0,
+                                          .image_offset = static_cast<std::uint64_t>(fs->offset) +
+                                                          *run.start * fs->block_size,
+                                          .length = (run.end - *run.start) * fs->block_size}});
+  }
+
+  // Bytes no file holds, as an input of their own.
+  [[nodiscard]] ImageEntry BytesEntry(const BytesToScan& bytes) const {
+    ImagePlace place = ImageOnly();
+    place.partition = bytes.partition;
+    place.unallocated = bytes.run;
+    place.runs = std::vector<ImageRun>{bytes.run};
     std::string name = place.Name();
-    return ImageEntry{
-        .place = std::move(place),
-        .source = std::make_unique<TskRunSource>(file_system_, offset, length, std::move(name)),
-        .failure = std::nullopt,
-        .hash_check = std::nullopt};
+    return ImageEntry{.place = std::move(place),
+                      .source = std::make_unique<TskRunSource>(image_, bytes.run.image_offset,
+                                                               bytes.run.length, std::move(name)),
+                      .failure = std::nullopt,
+                      .image = std::nullopt};
+  }
+
+  // Adds the `length` bytes at `start`, outside every partition, to those
+  // scanned after the partitions: one run where they follow the last.
+  void AddOutsidePartitions(std::uint64_t start, std::uint64_t length) {
+    if (!outside_partitions_.empty()) {
+      ImageRun& last = outside_partitions_.back().run;
+      if (last.image_offset + last.length == start) {
+        last.length += length;
+        return;
+      }
+    }
+    outside_partitions_.push_back(
+        BytesToScan{.partition = std::nullopt,
+                    .run = {.file_offset = 0, .image_offset = start, .length = length}});
   }
 
   void CloseDirectories() {
@@ -360,7 +401,7 @@ class TskImageWalk final : public ImageWalk {
     directories_.clear();
   }
 
-  std::deque<std::string> images_;
+  InputWalk images_;
   ImageWalkOptions options_;
   // Where the search for the next unallocated run starts; none when there is
   // none to look for.
@@ -368,6 +409,10 @@ class TskImageWalk final : public ImageWalk {
   std::string image_name_;
   std::shared_ptr<TskImage> image_;
   std::deque<PartitionToOpen> partitions_;
+  // A partition no file system was found in, scanned next as it lies.
+  std::optional<BytesToScan> unread_partition_;
+  // The image's bytes in no partition, scanned after the partitions.
+  std::deque<BytesToScan> outside_partitions_;
   ImagePlace::Partition partition_;
   std::shared_ptr<TskFileSystem> file_system_;
   std::vector<OpenDirectory> directories_;
@@ -378,9 +423,8 @@ class TskImageWalk final : public ImageWalk {
 
 }  // namespace
 
-std::unique_ptr<ImageWalk> WalkImages(const std::vector<std::string>& images,
-                                      ImageWalkOptions options) {
-  return std::make_unique<TskImageWalk>(images, options);
+std::unique_ptr<ImageWalk> WalkImages(InputWalk images, ImageWalkOptions options) {
+  return std::make_unique<TskImageWalk>(std::move(images), options);
 }
 
 }  // namespace telltale::cli

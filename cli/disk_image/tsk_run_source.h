@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// A run of unallocated blocks of a file system, read from the image at any
-// offset.
+// A run of an image's bytes that no file holds (a file system's unallocated
+// blocks, a partition no file system was found in, space no partition
+// holds), read from the image at any offset.
 #pragma once
 
 #include <memory>
@@ -13,14 +14,10 @@ namespace telltale::cli {
 
 class TskRunSource final : public ScanSource {
  public:
-  // The `length` bytes from `offset` in the image; `file_system` keeps the
-  // image open.
-  TskRunSource(std::shared_ptr<TskFileSystem> file_system, std::uint64_t offset,
-               std::uint64_t length, std::string name)
-      : file_system_(std::move(file_system)),
-        offset_(offset),
-        length_(length),
-        name_(std::move(name)) {}
+  // The `length` bytes from `offset` in `image`.
+  TskRunSource(std::shared_ptr<TskImage> image, std::uint64_t offset, std::uint64_t length,
+               std::string name)
+      : image_(std::move(image)), offset_(offset), length_(length), name_(std::move(name)) {}
 
   [[nodiscard]] const std::string& name() const override { return name_; }
   [[nodiscard]] std::optional<std::uint64_t> size() const override { return length_; }
@@ -28,7 +25,7 @@ class TskRunSource final : public ScanSource {
   std::size_t Read(std::uint64_t offset, std::span<unsigned char> buffer) override;
 
  private:
-  std::shared_ptr<TskFileSystem> file_system_;
+  std::shared_ptr<TskImage> image_;
   std::uint64_t offset_;
   std::uint64_t length_;
   std::string name_;

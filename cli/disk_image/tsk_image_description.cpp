@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/disk_image/tsk_image_verify.h"
+#include "cli/disk_image/tsk_image_description.h"
 
 #include <openssl/evp.h>
 
@@ -59,14 +59,8 @@ std::system_error DigestError(const std::string& name) {
   return {std::make_error_code(std::errc::not_enough_memory), name + ": MD5 state"};
 }
 
-}  // namespace
-
-std::optional<ImageHashCheck> CheckStoredHash(TskImage& image, const std::string& name) {
-  const std::lock_guard lock(image.mutex);
-  std::optional<std::string> stored = StoredMd5(image.info);
-  if (!stored) {
-    return std::nullopt;
-  }
+// The MD5 of every byte of the image's media, read now.
+std::string MediaMd5(TskImage& image, const std::string& name) {
   const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
                                                                         &EVP_MD_CTX_free);
   if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) {
@@ -97,8 +91,33 @@ std::optional<ImageHashCheck> CheckStoredHash(TskImage& image, const std::string
     computed += kHex[digest[i] >> 4];
     computed += kHex[digest[i] & 0xF];
   }
-  return ImageHashCheck{
-      .algorithm = "md5", .stored = std::move(*stored), .computed = std::move(computed)};
+  return computed;
+}
+
+}  // namespace
+
+ImageDescription DescribeImage(TskImage& image, const std::string& name, bool verify) {
+  const std::lock_guard lock(image.mutex);
+  ImageDescription description{
+      .format = (image.info->itype & TSK_IMG_TYPE_EWF_EWF) != 0 ? "e01" : "raw",
+      .size = static_cast<std::uint64_t>(image.info->size),
+      .stored_md5 = StoredMd5(image.info),
+      .verified = false};
+  if (!verify) {
+    return description;
+  }
+  if (!description.stored_md5) {
+    throw std::system_error(std::make_error_code(std::errc::not_supported),
+                            name + ": no stored hash to verify");
+  }
+  const std::string computed = MediaMd5(image, name);
+  if (computed != *description.stored_md5) {
+    throw std::system_error(std::make_error_code(std::errc::io_error),
+                            name + ": the data's MD5 " + computed +
+                                " differs from the stored MD5 " + *description.stored_md5);
+  }
+  description.verified = true;
+  return description;
 }
 
 }  // namespace telltale::cli
