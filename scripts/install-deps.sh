@@ -29,9 +29,9 @@ test_packages=(
   # EXIF thumbnails, zip for data appended to an image
   libjpeg-turbo-progs libimage-exiftool-perl zip
   # the disk images the --image tests make without mounting: ext4 (mke2fs -d,
-  # debugfs), FAT (mkfs.fat, mtools), a partition table (sfdisk), E01
-  # (ewfacquire)
-  e2fsprogs dosfstools mtools fdisk ewf-tools
+  # debugfs), FAT (mkfs.fat, mtools), NTFS (mkntfs, ntfscp), a partition
+  # table (sfdisk), E01 (ewfacquire)
+  e2fsprogs dosfstools mtools ntfs-3g fdisk ewf-tools
   # the recipe that spreads a scan over several workers (GNU parallel) and
   # scripts/merge-summaries.sh, which adds up their summaries (jq)
   parallel jq
