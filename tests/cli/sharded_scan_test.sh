@@ -158,6 +158,31 @@ compare_with_one_run "$work/clean.list" clean 1k >/dev/null
 for _ in $(seq 1 80); do cat "$work/clean.list"; done >"$work/large.list"
 compare_with_one_run "$work/large.list" large 256k >/dev/null
 
+# Lists of disk images are cut the same way, each image scanned whole in the
+# part that names it: ext4 images of the case's folders, and one missing.
+if "$scan" --image "$work/no such image" 2>&1 | grep -q 'needs a build'; then
+  echo "this build reads no disk images: their round is left out" >&2
+else
+  mkdir "$work/images"
+  n=0
+  for folder in "$case_dir" "$case_dir/with space" "$case_dir/odd" "$case_dir/odd"; do
+    n=$((n + 1))
+    PATH=$PATH:/usr/sbin:/sbin mke2fs -q -t ext4 -d "$folder" "$work/images/disk $n.img" 4M
+  done
+  {
+    find "$work/images" -name '*.img' -print0 | LC_ALL=C sort -z
+    printf '%s\0' "$work/images/missing.img"
+  } >"$work/images.list"
+  # Parts of one byte: one image a part.
+  compare_with_one_run "$work/images.list" image-list 1 --image >"$work/images.statuses"
+  if [ "$(jq -s '[.[] | select(.type == "finding" and .fs_path != null)] | length' \
+    "$work/image-list/one.jsonl")" -lt 60 ]; then
+    echo "FAIL: one run over the images did not see the files' markers" >&2
+    exit 1
+  fi
+  grep -qx 2 "$work/images.statuses" || { echo "FAIL: the missing image failed no part" >&2; exit 1; }
+fi
+
 # A part whose run was stopped before its summary (a time limit, a host lost),
 # whose scanner never started, or that is missing makes the merge fail with
 # status 2 and print nothing: a total without that part would look complete.
