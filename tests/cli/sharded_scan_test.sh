@@ -160,7 +160,8 @@ compare_with_one_run "$work/large.list" large 256k >/dev/null
 
 # Lists of disk images are cut the same way, each image scanned whole in the
 # part that names it: ext4 images of the case's folders, and one missing.
-if "$scan" --image "$work/no such image" 2>&1 | grep -q 'needs a build'; then
+refusal=$("$scan" --image "$work/no such image" 2>&1 || true)
+if [[ $refusal == *'needs a build'* ]]; then
   echo "this build reads no disk images: their round is left out" >&2
 else
   mkdir "$work/images"
