@@ -53,19 +53,8 @@ for i in range(int(sys.argv[3])):
         f.write(base + b"copy %d" % i)
 EOF
 
-# Mean wall times by command, from a hyperfine JSON export, then the ratios.
 ratios() {
-  python3 - "$@" <<'EOF'
-import json, sys
-results = json.load(open(sys.argv[1]))["results"]
-mean = {r["command"]: r["mean"] for r in results}
-labels = sys.argv[2:]
-ours = mean[labels[0]]
-print(f"  {labels[0]}: {ours * 1000:.1f} ms")
-for other in labels[1:]:
-    print(f"  {other}: {mean[other] * 1000:.1f} ms   -> {labels[0]} takes "
-          f"{ours / mean[other]:.2f}x its time ({mean[other] / ours:.2f}x as fast)")
-EOF
+  python3 bench/hyperfine_ratios.py "$@"
 }
 
 compare_on() {

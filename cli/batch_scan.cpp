@@ -17,8 +17,10 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <variant>
 
 #include "cli/console.h"
+#include "cli/disk_image/image_walk.h"
 #include "cli/error_messages.h"
 #include "cli/exit_status.h"
 #include "cli/input_walk.h"
@@ -36,6 +38,7 @@ namespace telltale::cli {
 namespace {
 
 constexpr const char* kStandardInputName = "(standard input)";
+constexpr std::string_view kImageAccessTimes = "not kept for disk images";
 
 // The walk's reason for a skip, without the "skipped, " its note starts
 // with: a printer's skip event says it is a skip.
@@ -107,15 +110,19 @@ class InputOutput {
   std::string text_;
 };
 
+// What a job scans: an input given or walked, or a file inside a disk image.
+using Job = std::variant<Input, ImageEntry>;
+
 class Batch {
  public:
   Batch(BatchOptions&& options, std::vector<std::unique_ptr<PathList>> lists,
-        std::ptrdiff_t inputs_open)
+        std::unique_ptr<ImageWalk> images, std::ptrdiff_t inputs_open)
       : jobs_(std::max(options.jobs, 1U)),
         hash_(options.hash),
         unexplained_(options.unexplained),
         command_line_(std::move(options.command_line)),
         walk_(std::move(options.paths), options.recursive, options.follow_links, std::move(lists)),
+        images_(std::move(images)),
         console_(options.progress, options.out_fd, options.err_fd),
         printer_(MakeRunPrinter(options.format,
                                 PathField{.quoted = console_.out_is_terminal(),
@@ -131,8 +138,9 @@ class Batch {
       totals_.explained_left_out = 0;
     }
     std::string opening;
-    printer_->RunStarted(
-        opening, RunStart{command_line_, std::chrono::system_clock::now(), AccessTimeHandling()});
+    printer_->RunStarted(opening, RunStart{command_line_, std::chrono::system_clock::now(),
+                                           // The library opens and reads the images itself.
+                                           images_ ? kImageAccessTimes : AccessTimeHandling()});
     Print(opening);
     {
       std::vector<std::jthread> pool;
@@ -181,16 +189,23 @@ class Batch {
     }
   }
 
-  std::optional<std::pair<std::size_t, Input>> NextInput() {
+  std::optional<std::pair<std::size_t, Job>> NextInput() {
     const std::lock_guard lock(walk_mutex_);
     if (console_.failed()) {
       return std::nullopt;  // nobody would see the rest
+    }
+    if (images_) {
+      std::optional<ImageEntry> entry = images_->Next();
+      if (!entry) {
+        return std::nullopt;
+      }
+      return std::pair{next_index_++, Job(std::move(*entry))};
     }
     std::optional<Input> input = walk_.Next();
     if (!input) {
       return std::nullopt;
     }
-    return std::pair{next_index_++, std::move(*input)};
+    return std::pair{next_index_++, Job(std::move(*input))};
   }
 
   // A job holds an input slot from taking an input until the input and its
@@ -199,13 +214,13 @@ class Batch {
   void Work() {
     for (;;) {
       input_slots_.acquire();
-      std::optional<std::pair<std::size_t, Input>> next = NextInput();
+      std::optional<std::pair<std::size_t, Job>> next = NextInput();
       if (!next) {
         input_slots_.release();
         return;
       }
       InputOutput out(output_, next->first);
-      const bool failed = Handle(next->second, out);
+      const bool failed = std::visit([&](auto& work) { return Handle(work, out); }, next->second);
       next.reset();
       input_slots_.release();
       out.Finish();
@@ -254,6 +269,38 @@ class Batch {
       AddFindings(reported);
       if (e.code() == std::errc::operation_canceled && console_.failed()) {
         return false;  // stopped because standard output failed, which Finish reports
+      }
+      return Fail(name, e, *printer, out);
+    }
+    AddFindings(reported);
+    return changed;
+  }
+
+  // A file inside a disk image, or the image, partition or directory that
+  // could not be read. Returns whether it makes the run fail.
+  bool Handle(ImageEntry& entry, InputOutput& out) {
+    const std::string name = entry.place.Name();
+    const std::unique_ptr<InputPrinter> printer = printer_->ForImagePlace(entry.place);
+    if (entry.failure) {
+      return Fail(name, *entry.failure, *printer, out);
+    }
+    if (entry.image) {
+      printer->ImageOpened(out.text(), *entry.image);
+      if (entry.image->verified) {
+        out.Message(QuotedName(name) + ": verified, its data's MD5 is the one it stores, " +
+                    *entry.image->stored_md5);
+      }
+      return false;
+    }
+    Reported reported;
+    bool changed = false;
+    try {
+      progress_.AddTotal(entry.source->size().value_or(0));
+      changed = Scan(*entry.source, std::nullopt, *printer, out, reported);
+    } catch (const std::system_error& e) {
+      AddFindings(reported);
+      if (e.code() == std::errc::operation_canceled && console_.failed()) {
+        return false;
       }
       return Fail(name, e, *printer, out);
     }
@@ -380,6 +427,7 @@ class Batch {
   const std::vector<std::string> command_line_;
   std::mutex walk_mutex_;
   InputWalk walk_;
+  std::unique_ptr<ImageWalk> images_;  // with --image, in place of walk_
   std::size_t next_index_ = 0;
   Console console_;
   const std::unique_ptr<RunPrinter> printer_;
@@ -403,8 +451,15 @@ int ScanBatch(BatchOptions options) {
   for (const std::string& list : options.files_from) {
     lists.push_back(std::make_unique<PathList>(list, options.null_separated ? '\0' : '\n'));
   }
+  // Refused before the run starts in a build that cannot read images. The
+  // images' paths and lists are theirs, none left for the input walk.
+  std::unique_ptr<ImageWalk> images =
+      options.images ? WalkImages(InputWalk(std::exchange(options.paths, {}), false, false,
+                                            std::exchange(lists, {})),
+                                  ImageWalkOptions{.verify = options.verify})
+                     : nullptr;
   const std::ptrdiff_t inputs_open = InputsOpenAtOnce(open_file_limit, lists.size());
-  return Batch(std::move(options), std::move(lists), inputs_open).Run();
+  return Batch(std::move(options), std::move(lists), std::move(images), inputs_open).Run();
 }
 
 }  // namespace telltale::cli

@@ -13,6 +13,11 @@ namespace telltale::cli {
 
 struct BatchOptions {
   std::vector<std::string> paths;
+  // Each path, and each name in `files_from`, is a disk image, whose files
+  // and unallocated blocks are scanned rather than it.
+  bool images = false;
+  // With `images`, each image's data checked against the hash it stores.
+  bool verify = false;
   bool recursive = false;
   bool follow_links = false;  // follow symbolic links met in a walk
   OutputFormat format = OutputFormat::kFindings;

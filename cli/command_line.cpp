@@ -24,12 +24,14 @@ enum LongOnly : int {
   kFilesFrom,
   kHash,
   kExplain,
-  kUnexplained
+  kUnexplained,
+  kImage,
+  kVerify
 };
 
 constexpr const char* kShortOptions = ":rLcj:qh0";
 
-constexpr std::array<option, 15> kLongOptions{{
+constexpr std::array<option, 17> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
@@ -37,6 +39,8 @@ constexpr std::array<option, 15> kLongOptions{{
     {"hash", no_argument, nullptr, kHash},
     {"explain", no_argument, nullptr, kExplain},
     {"unexplained", no_argument, nullptr, kUnexplained},
+    {"image", no_argument, nullptr, kImage},
+    {"verify", no_argument, nullptr, kVerify},
     {"null", no_argument, nullptr, '0'},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"window-text", required_argument, nullptr, kWindowText},
@@ -160,6 +164,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case kUnexplained:
         line.batch.unexplained = true;
         break;
+      case kImage:
+        line.batch.images = true;
+        break;
+      case kVerify:
+        line.batch.verify = true;
+        break;
       case '0':
         line.batch.null_separated = true;
         break;
@@ -221,6 +231,17 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (line.batch.paths.empty() && line.batch.files_from.empty()) {
     throw UsageError("no file to scan");
   }
+  if (line.batch.verify && !line.batch.images) {
+    throw UsageError("--verify needs --image: it checks an image against the hash it stores");
+  }
+  if (line.batch.images) {
+    if (line.batch.recursive) {
+      throw UsageError("--image takes the images as paths or lists of paths, without -r");
+    }
+    if (std::count(line.batch.paths.begin(), line.batch.paths.end(), "-") > 0) {
+      throw UsageError("--image needs image files: standard input cannot be read at any offset");
+    }
+  }
   const auto standard_inputs = [](const std::vector<std::string>& words) {
     return std::count(words.begin(), words.end(), "-");
   };
@@ -260,6 +281,17 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
                           of what is reported
   -0, --null              a NUL byte instead of ':' after each path (not with
                           --json); with --files-from, names there end in NUL
+      --image             each PATH (and each name --files-from lists) is a
+                          disk image (raw, split raw .001..., E01): scan
+                          every file in each of its partitions' file
+                          systems, deleted ones included where their content
+                          can still be read, named IMAGE::pN/PATH/IN/FS (p0:
+                          no partition table), then each file system's runs
+                          of unallocated blocks, named IMAGE::pN@START-END
+                          (their bytes in the image)
+      --verify            with --image, first check each image's data against
+                          the hash it stores (E01's MD5); a mismatch, or an
+                          image that stores none, is a failure
       --files-from=FILE   scan the paths listed in FILE too, one per line,
                           after those given (- for standard input); given
                           more than once, each list in turn

@@ -55,6 +55,41 @@ std::string JsonPathMembers(std::string_view path) {
   return members;
 }
 
+// "image":"...", "partition":{"index":N,"offset":BYTES}, "fs_path":"...",
+// "meta_address":N and "allocated":true or false, each where known: the
+// parts of a name inside a disk image, which "path" joins.
+std::string JsonImageMembers(const ImagePlace& place) {
+  std::string members = R"(,"image":)";
+  AppendJsonString(members, place.image);
+  if (place.partition) {
+    members += R"(,"partition":{"index":)";
+    AppendNumber(members, place.partition->index);
+    members += R"(,"offset":)";
+    AppendNumber(members, place.partition->offset);
+    members += '}';
+  }
+  if (!place.path.empty()) {
+    members += R"(,"fs_path":)";
+    AppendJsonString(members, place.path);
+  }
+  if (place.unallocated) {
+    members += R"(,"unallocated":{"offset":)";
+    AppendNumber(members, place.unallocated->image_offset);
+    members += R"(,"length":)";
+    AppendNumber(members, place.unallocated->length);
+    members += '}';
+  }
+  if (place.meta_address) {
+    members += R"(,"meta_address":)";
+    AppendNumber(members, *place.meta_address);
+  }
+  if (place.allocated) {
+    members += R"(,"allocated":)";
+    members += *place.allocated ? "true" : "false";
+  }
+  return members;
+}
+
 // "format":"jpeg" (or null), "appended":{...} where data follows the
 // image's own end, and "structure_breaks_at" where the walk could not follow
 // the structure: a cut or altered file says so even with no finding past it.
@@ -85,6 +120,10 @@ class InputRecords final : public InputPrinter {
  public:
   explicit InputRecords(std::string_view path)
       : path_(path), path_members_(JsonPathMembers(path)) {}
+  explicit InputRecords(const ImagePlace& place) : InputRecords(place.Name()) {
+    path_members_ += JsonImageMembers(place);
+    image_place_ = place;
+  }
 
   void Finding(std::string& out, const ScanFinding& finding,
                const std::optional<FindingPlace>& place) const override {
@@ -96,6 +135,13 @@ class InputRecords final : public InputPrinter {
     AppendNumber(out, finding.position);
     out += R"(,"offset":)";
     AppendNumber(out, finding.position - 1);
+    if (image_place_) {
+      if (const std::optional<std::uint64_t> in_image =
+              image_place_->ImageOffset(finding.position - 1)) {
+        out += R"(,"image_offset":)";
+        AppendNumber(out, *in_image);
+      }
+    }
     if (place) {
       out += R"(,"context":)";
       AppendJsonString(out, place->context);
@@ -143,6 +189,24 @@ class InputRecords final : public InputPrinter {
     out += "}\n";
   }
 
+  void ImageOpened(std::string& out, const ImageDescription& image) const override {
+    out += R"({"type":"image",)";
+    out += path_members_;
+    out += R"(,"format":)";
+    AppendJsonString(out, image.format);
+    out += R"(,"size":)";
+    AppendNumber(out, image.size);
+    out += R"(,"stored_md5":)";
+    if (image.stored_md5) {
+      AppendJsonString(out, *image.stored_md5);
+    } else {
+      out += "null";
+    }
+    out += R"(,"verified":)";
+    out += image.verified ? "true" : "false";
+    out += "}\n";
+  }
+
   void Skipped(std::string& out, std::string_view reason) const override {
     out += R"({"type":"skipped",)";
     out += path_members_;
@@ -154,6 +218,8 @@ class InputRecords final : public InputPrinter {
  private:
   std::string path_;
   std::string path_members_;
+  // Inside a disk image: where the file's content lies there.
+  std::optional<ImagePlace> image_place_;
 };
 
 // The run record first, what ran and when, and the summary last.
@@ -184,6 +250,10 @@ class JsonRecordsPrinter final : public RunPrinter {
 
   [[nodiscard]] std::unique_ptr<InputPrinter> ForInput(std::string_view path) const override {
     return std::make_unique<InputRecords>(path);
+  }
+  [[nodiscard]] std::unique_ptr<InputPrinter> ForImagePlace(
+      const ImagePlace& place) const override {
+    return std::make_unique<InputRecords>(place);
   }
 
   void RunEnded(std::string& out, const RunTotals& totals) const override {

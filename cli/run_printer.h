@@ -12,6 +12,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/image_description.h"
+#include "cli/image_place.h"
 #include "cli/output_format.h"
 #include "cli/path_field.h"
 #include "telltale/telltale.h"
@@ -75,6 +77,9 @@ class InputPrinter {
   virtual void Failed(std::string& out, const std::system_error& error) const = 0;
   // A walk passed the entry over, for `reason` such as "a named pipe".
   virtual void Skipped(std::string& out, std::string_view reason) const = 0;
+  // A disk image opened, before its files; only a record format says so on
+  // standard output.
+  virtual void ImageOpened(std::string& /*out*/, const ImageDescription& /*image*/) const {}
 
  protected:
   InputPrinter() = default;
@@ -99,6 +104,11 @@ class RunPrinter {
   // The printer of the input `path`: bytes, exactly as given or walked, or
   // "(standard input)".
   [[nodiscard]] virtual std::unique_ptr<InputPrinter> ForInput(std::string_view path) const = 0;
+  // The printer of a file, partition or image met by --image: as an input
+  // named `place.Name()`, where the format has no room for its parts.
+  [[nodiscard]] virtual std::unique_ptr<InputPrinter> ForImagePlace(const ImagePlace& place) const {
+    return ForInput(place.Name());
+  }
   // After every input.
   virtual void RunEnded(std::string& out, const RunTotals& totals) const = 0;
 

@@ -76,7 +76,10 @@ esac
 depends=$(field Depends)
 depended_on=$(sed 's/^ *//; s/[ (].*//' <<<"${depends//[,|]/$'\n'}")
 missing_depends=()
-for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+libraries=(libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6)
+# telltale-scan --image links The Sleuth Kit where the build reads disk images.
+grep -q '^TELLTALE_DISK_IMAGES:BOOL=ON$' "$build/CMakeCache.txt" && libraries+=(libtsk19)
+for library in "${libraries[@]}"; do
   grep -Fxq "$library" <<<"$depended_on" || missing_depends+=("$library")
 done
 if [ "${#missing_depends[@]}" -eq 0 ]; then

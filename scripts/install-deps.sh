@@ -11,6 +11,8 @@ run_packages=(
   build-essential cmake ninja-build pkg-config
   # the scanner's SHA-256 (libcrypto)
   libssl-dev
+  # disk images for telltale-scan --image (The Sleuth Kit, with libewf)
+  libtsk-dev
   # the window
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # the demonstration on a machine without a display: a virtual X server,
@@ -26,6 +28,13 @@ test_packages=(
   # encoders (besides ImageMagick, above): cjpeg and wrjpgcom, exiftool for
   # EXIF thumbnails, zip for data appended to an image
   libjpeg-turbo-progs libimage-exiftool-perl zip
+  # the disk images the --image tests make without mounting: ext4 (mke2fs -d,
+  # debugfs), FAT (mkfs.fat, mtools), NTFS (mkntfs, ntfscp), a partition
+  # table (sfdisk), E01 (ewfacquire)
+  e2fsprogs dosfstools mtools ntfs-3g fdisk ewf-tools
+  # the recipe that spreads a scan over several workers (GNU parallel) and
+  # scripts/merge-summaries.sh, which adds up their summaries (jq)
+  parallel jq
   # fuzzing and sanitizers (clang's libFuzzer and runtimes)
   clang libclang-rt-dev
   # static checks

@@ -9,32 +9,58 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
 
 #include "scanner_process.h"
+#include "telltale/sizes.h"
 
 namespace telltale::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Waits until the process `pid` has `path` open; fails the test if it has
-// not within a minute, when the run is given up anyway.
-void WaitUntilOpen(pid_t pid, const fs::path& path) {
+// The bytes the process `pid` has read so far, all its threads together, as
+// /proc/PID/io counts them; none where the system does not say.
+std::optional<std::uint64_t> BytesRead(pid_t pid) {
+  std::ifstream io(fs::path("/proc") / std::to_string(pid) / "io");
+  std::string key;
+  std::uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") {
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+// Waits until the process `pid` has `path` open and has read its first
+// chunk; fails the test if that takes a minute, when the run is given up
+// anyway. The scanner notes a file's size and time between opening it and
+// reading it: a change made before that read could be taken for the file as
+// it was at the start.
+void WaitUntilReading(pid_t pid, const fs::path& path) {
   const fs::path fds = fs::path("/proc") / std::to_string(pid) / "fd";
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  while (std::chrono::steady_clock::now() < give_up) {
+  const auto is_open = [&] {
     std::error_code error;
     for (const fs::directory_entry& fd : fs::directory_iterator(fds, error)) {
       if (fs::read_symlink(fd.path(), error) == path) {
-        return;
+        return true;
       }
+    }
+    return false;
+  };
+  while (std::chrono::steady_clock::now() < give_up) {
+    if (is_open() && BytesRead(pid).value_or(kChunkSize) >= kChunkSize) {
+      return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  ADD_FAILURE() << "telltale-scan never opened " << path;
+  ADD_FAILURE() << "telltale-scan never read " << path;
 }
 
 TEST(ChangedFile, IsReportedAfterItsFindingsAndFailsTheRun) {
@@ -50,7 +76,7 @@ TEST(ChangedFile, IsReportedAfterItsFindingsAndFailsTheRun) {
   RunOptions options = WithInput("unread");
   time_t modified = 1000000;
   options.before_input_ends = [&](pid_t pid) {
-    WaitUntilOpen(pid, path);
+    WaitUntilReading(pid, path);
     const std::array<timespec, 2> times{{{0, UTIME_OMIT}, {++modified, 0}}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
   };
@@ -83,7 +109,7 @@ TEST(ChangedFile, BetweenThePassesFailsWithItsFirstPassFindingsInTheSummary) {
   const std::string path = fs::canonical(dir.Write("f", content)).string();
   RunOptions options = WithInput("unread");
   options.before_input_ends = [&](pid_t pid) {
-    WaitUntilOpen(pid, path);
+    WaitUntilReading(pid, path);
     const std::array<timespec, 2> times{{{0, UTIME_OMIT}, {1000000, 0}}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
   };

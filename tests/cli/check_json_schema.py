@@ -15,6 +15,8 @@ import zipfile
 import jsonschema
 
 scanner, schema_path = sys.argv[1], sys.argv[2]
+# Given where the scanner is built to read disk images.
+with_images = "--with-images" in sys.argv[3:]
 with open(schema_path, encoding="utf-8") as f:
     schema = json.load(f)
 jsonschema.Draft202012Validator.check_schema(schema)
@@ -107,6 +109,23 @@ with tempfile.TemporaryDirectory() as top:
     seen |= check(["--json", "--unexplained", "-r", "pictures", "tree"], top)
     with open(os.path.join(pictures, "carrier.jpg"), "rb") as f:
         seen |= check(["--json", "--unexplained", "-"], top, stdin=f.read())
+    if with_images:
+        # An ext4 image of the tree's regular files, and one that is no image.
+        image_tree = os.path.join(top, "image-tree")
+        os.makedirs(image_tree)
+        for name in ("marked.jpg", "sub"):
+            subprocess.run(["cp", "-r", os.path.join(tree, name), image_tree], check=True)
+        subprocess.run(["mke2fs", "-q", "-t", "ext4", "-d", image_tree,
+                        os.path.join(top, "tree.img"), "2M"], check=True,
+                       env={**os.environ, "PATH": os.environ.get("PATH", "") + ":/usr/sbin:/sbin"})
+        seen |= check(["--json", "--hash", "--image", "tree.img",
+                       "tree/sub/clean.txt"], top)
+        # An E01 of it, whose stored hash --verify checks.
+        subprocess.run(["ewfacquire", "-u", "-q", "-t", os.path.join(top, "tree"),
+                        os.path.join(top, "tree.img")], check=True, capture_output=True)
+        seen |= check(["--json", "--verify", "--image", "tree.E01"], top)
+        if "image" not in seen:
+            failures.append("--image gave no image record to check")
     missing = {"run", "finding", "file", "error", "skipped", "summary"} - seen
     if missing:
         failures.append(f"no record of type {sorted(missing)} was produced to check")

@@ -358,7 +358,8 @@ class Painter {
       const Offset table = t->tiff + t->Read(entry + 8, 4);
       for (Offset n = 1; n <= count && t->Has(table + 16 * (n - 1), 16); ++n) {
         if (n >= 2) {
-          images.push_back({n, t->tiff + t->Read(table + 16 * (n - 1) + 8, 4)});
+          images.push_back(
+              {static_cast<std::size_t>(n), t->tiff + t->Read(table + 16 * (n - 1) + 8, 4)});
         }
       }
       return images;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // telltale-scan.exe as a Windows user runs it: names in any script on the
 // command line and in a walk, standard input taken byte for byte, output with
-// the bytes the Linux build writes, and junctions not followed in a walk.
+// the bytes the Linux build writes, junctions not followed in a walk, and
+// disk images refused.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winioctl.h>
@@ -51,6 +52,18 @@ TEST(ScannerOnWindows, ReadsStandardInputByteForByte) {
   EXPECT_EQ(run.out, "(standard input):5:JPHide\n(standard input):9:Hiderman\n") << run.err;
   const auto counted = RunScanner({"-c", "-"}, input, dir.path());
   EXPECT_EQ(counted.out, "(standard input):1:1\n");
+}
+
+// No disk-image library is built for Windows: --image is refused before
+// anything is read, whatever the image.
+TEST(ScannerOnWindows, RefusesDiskImagesAtOnce) {
+  const TempDir dir;
+  dir.Write("disk.img", std::string(4096, 'C'));
+  const auto run = RunScanner({"--image", "disk.img"}, "", dir.path());
+  EXPECT_EQ(run.status, 2U);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("--image needs a build with the disk-image library"), std::string::npos)
+      << run.err;
 }
 
 TEST(ScannerOnWindows, WritesWhatTheLinuxBuildWrites) {
