@@ -2,12 +2,14 @@
 // The walk of disk images through The Sleuth Kit: images in turn, their
 // partitions in the volume system's order, each file system's directories
 // depth first in the order TSK lists them, one directory per level open.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -60,12 +62,25 @@ bool FatVolumeLabel(const TSK_FS_INFO& fs, const TSK_FS_FILE& file) {
 // E01 where the file starts with its signature, else raw (or split raw).
 // Only these are tried: TSK's own detection also tries VMDK and VHD, whose
 // libraries leave what they allocated behind when they refuse an image.
+// Throws std::system_error with the system's reason where the file cannot be
+// read, which says more than the library's wording of it.
 TSK_IMG_TYPE_ENUM ImageType(const std::string& name) {
   constexpr std::string_view kEwfSignature("EVF\x09\x0D\x0A\xFF\x00", 8);
+  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    throw std::system_error(errno, std::generic_category(), name);
+  }
   std::array<char, kEwfSignature.size()> start{};
-  std::ifstream file(name, std::ios::binary);
-  file.read(start.data(), start.size());
-  return file && std::string_view(start.data(), start.size()) == kEwfSignature
+  ssize_t got = 0;
+  do {
+    got = read(fd, start.data(), start.size());
+  } while (got < 0 && errno == EINTR);
+  const int error = errno;
+  close(fd);
+  if (got < 0) {
+    throw std::system_error(error, std::generic_category(), name);
+  }
+  return std::string_view(start.data(), static_cast<std::size_t>(got)) == kEwfSignature
              ? TSK_IMG_TYPE_EWF_EWF
              : TSK_IMG_TYPE_RAW;
 }
@@ -179,7 +194,13 @@ class TskImageWalk final : public ImageWalk {
   ImageEntry OpenImage() {
     const char* names[] = {image_name_.c_str()};
     // One name: TSK finds the further segments of a split raw or E01 image.
-    TSK_IMG_INFO* info = tsk_img_open_utf8(1, names, ImageType(image_name_), 0);
+    TSK_IMG_TYPE_ENUM type = TSK_IMG_TYPE_RAW;
+    try {
+      type = ImageType(image_name_);
+    } catch (const std::system_error& e) {
+      return Failure(ImageOnly(), e);
+    }
+    TSK_IMG_INFO* info = tsk_img_open_utf8(1, names, type, 0);
     if (info == nullptr) {
       return Failure(ImageOnly(), TskError(image_name_, "cannot open the disk image"));
     }
