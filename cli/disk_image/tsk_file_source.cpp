@@ -7,29 +7,13 @@
 
 namespace telltale::cli {
 
-std::system_error TskError(std::string_view name, std::string_view what) {
-  std::string message(name);
-  message += ": ";
-  message += what;
-  const char* tsk_message = tsk_error_get();
-  if (tsk_message != nullptr && *tsk_message != '\0') {
-    message += ": ";
-    message += tsk_message;
-    // TSK ends some messages with a newline.
-    while (message.back() == '\n' || message.back() == ' ') {
-      message.pop_back();
-    }
-  }
-  tsk_error_reset();
-  return {EIO, std::generic_category(), message};
-}
-
 TskFileSource::TskFileSource(std::shared_ptr<TskFileSystem> file_system, TSK_FS_FILE* file,
-                             std::string name)
+                             std::string name, std::optional<std::vector<ImageRun>> blocks)
     : file_system_(std::move(file_system)),
       file_(file),
       name_(std::move(name)),
-      size_(static_cast<std::uint64_t>(std::max<TSK_OFF_T>(file->meta->size, 0))) {}
+      size_(static_cast<std::uint64_t>(std::max<TSK_OFF_T>(file->meta->size, 0))),
+      blocks_(std::move(blocks)) {}
 
 TskFileSource::~TskFileSource() {
   const std::lock_guard lock(file_system_->image->mutex);
@@ -42,6 +26,9 @@ std::size_t TskFileSource::Read(std::uint64_t offset, std::span<unsigned char> b
       offset >= size_
           ? 0
           : static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size_ - offset));
+  if (blocks_) {
+    return ReadBlocks(offset, buffer.first(wanted));
+  }
   const std::lock_guard lock(file_system_->image->mutex);
   while (done < wanted) {
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): TSK reads into char
@@ -55,6 +42,26 @@ std::size_t TskFileSource::Read(std::uint64_t offset, std::span<unsigned char> b
       break;
     }
     done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::size_t TskFileSource::ReadBlocks(std::uint64_t offset, std::span<unsigned char> into) {
+  std::size_t done = 0;
+  // The run holding `offset`, then those after it, in file order.
+  auto run = std::upper_bound(
+      blocks_->begin(), blocks_->end(), offset,
+      [](std::uint64_t wanted, const ImageRun& r) { return wanted < r.file_offset; });
+  for (run = std::prev(run); done < into.size(); ++run) {
+    const std::uint64_t at = offset + done;
+    const auto piece = static_cast<std::size_t>(
+        std::min<std::uint64_t>(into.size() - done, run->file_offset + run->length - at));
+    const std::size_t got = file_system_->image->ReadMedia(
+        run->image_offset + (at - run->file_offset), into.subspan(done, piece), name_);
+    done += got;
+    if (got < piece) {
+      break;  // the image ends within the file's blocks: a cut image
+    }
   }
   return done;
 }

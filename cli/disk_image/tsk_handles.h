@@ -5,25 +5,51 @@
 
 #include <tsk/libtsk.h>
 
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace telltale::cli {
 
 // An image open read-only. TSK gives no promise that one file system may be
-// used from several threads, so every call on the image or on anything
-// opened in it holds `mutex`: reads are taken one at a time, the scans of
-// what they read run side by side.
-struct TskImage {
-  explicit TskImage(TSK_IMG_INFO* info) : info(info) {}
-  ~TskImage() { tsk_img_close(info); }
+// used from several threads, so every call on `info` or on anything opened
+// through it holds `mutex`. Reads of the media at known offsets (a file's
+// blocks, unallocated runs) go through handles of their own instead, one per
+// reading thread, so that they run side by side.
+class TskImage {
+ public:
+  // Takes `info`, opened from `path` as `type`.
+  TskImage(TSK_IMG_INFO* info, std::string path, TSK_IMG_TYPE_ENUM type)
+      : info(info), path_(std::move(path)), type_(type) {}
+  ~TskImage();
   TskImage(const TskImage&) = delete;
   TskImage& operator=(const TskImage&) = delete;
 
-  TSK_IMG_INFO* info;
+  // Reads the media's bytes from `offset` into `into`, all of them unless
+  // the media ends first; returns how many. Throws std::system_error naming
+  // `name` where they cannot be read.
+  std::size_t ReadMedia(std::uint64_t offset, std::span<unsigned char> into, std::string_view name);
+
+  TSK_IMG_INFO* const info;
   std::mutex mutex;
+
+ private:
+  // A handle no thread is reading through, opened for it where there is
+  // none; the shared `info` where no more can be opened.
+  TSK_IMG_INFO* TakeReader();
+  void GiveBack(TSK_IMG_INFO* reader);
+
+  const std::string path_;
+  const TSK_IMG_TYPE_ENUM type_;
+  std::mutex readers_mutex_;
+  std::condition_variable reader_free_;
+  std::vector<TSK_IMG_INFO*> free_readers_;
+  std::size_t readers_open_ = 0;
 };
 
 // A file system open in an image, which it keeps open.

@@ -94,22 +94,32 @@ bool Reused(const TSK_FS_FILE& file) {
 
 // Where the default data of `file` lies in the image, run by run, where it
 // is stored in blocks as it reads.
-std::optional<std::vector<ImageRun>> DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE& file) {
+struct DataBlocks {
+  std::optional<std::vector<ImageRun>> runs;
+  // Whether the runs hold every byte the file system would read, from the
+  // first to the size, with nothing read as zeros in between (sparse runs,
+  // or NTFS data past its initialised size): then they may be read instead.
+  bool whole = false;
+};
+
+DataBlocks DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE& file) {
   const TSK_FS_ATTR* attr = tsk_fs_file_attr_get(&file);
   if (attr == nullptr) {
     tsk_error_reset();  // the read will say what is wrong, if anything
-    return std::nullopt;
+    return {};
   }
   if ((attr->flags & TSK_FS_ATTR_NONRES) == 0 ||
       (attr->flags & (TSK_FS_ATTR_COMP | TSK_FS_ATTR_ENC)) != 0 || attr->nrd.skiplen != 0) {
-    return std::nullopt;
+    return {};
   }
   const std::uint64_t block = fs.block_size;
   std::vector<ImageRun> runs;
+  bool gaps = false;
   for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr; run = run->next) {
     constexpr int kNoData =
         TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE | TSK_FS_ATTR_RUN_FLAG_ENCRYPTED;
     if (run->len == 0 || (run->flags & kNoData) != 0) {
+      gaps = gaps || run->len != 0;
       continue;
     }
     runs.push_back(
@@ -119,7 +129,14 @@ std::optional<std::vector<ImageRun>> DataRuns(const TSK_FS_INFO& fs, TSK_FS_FILE
   }
   std::sort(runs.begin(), runs.end(),
             [](const ImageRun& a, const ImageRun& b) { return a.file_offset < b.file_offset; });
-  return runs;
+  std::uint64_t covered = 0;
+  for (const ImageRun& run : runs) {
+    gaps = gaps || run.file_offset != covered;
+    covered = run.file_offset + run.length;
+  }
+  const auto size = static_cast<std::uint64_t>(std::max<TSK_OFF_T>(attr->size, 0));
+  const bool whole = !gaps && covered >= size && attr->nrd.initsize >= attr->size;
+  return {.runs = std::move(runs), .whole = whole};
 }
 
 class TskImageWalk final : public ImageWalk {
@@ -204,7 +221,7 @@ class TskImageWalk final : public ImageWalk {
     if (info == nullptr) {
       return Failure(ImageOnly(), TskError(image_name_, "cannot open the disk image"));
     }
-    image_ = std::make_shared<TskImage>(info);
+    image_ = std::make_shared<TskImage>(info, image_name_, type);
     const auto image_size = static_cast<std::uint64_t>(info->size);
     TSK_VS_INFO* vs = tsk_vs_open(info, 0, TSK_VS_TYPE_DETECT);
     if (vs != nullptr) {
@@ -331,11 +348,13 @@ class TskImageWalk final : public ImageWalk {
     place.path = std::move(path);
     place.meta_address = file->meta->addr;
     place.allocated = !Unallocated(*file);
-    place.runs = DataRuns(*file_system_->info, *file);
+    DataBlocks blocks = DataRuns(*file_system_->info, *file);
+    place.runs = blocks.runs;
     std::string source_name = place.Name();
     return ImageEntry{.place = std::move(place),
-                      .source = std::make_unique<TskFileSource>(file_system_, owned.release(),
-                                                                std::move(source_name)),
+                      .source = std::make_unique<TskFileSource>(
+                          file_system_, owned.release(), std::move(source_name),
+                          blocks.whole ? std::move(blocks.runs) : std::nullopt),
                       .failure = std::nullopt,
                       .image = std::nullopt};
   }

@@ -6,26 +6,12 @@
 namespace telltale::cli {
 
 std::size_t TskRunSource::Read(std::uint64_t offset, std::span<unsigned char> buffer) {
-  const std::size_t wanted =
-      offset >= length_
-          ? 0
-          : static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length_ - offset));
-  std::size_t done = 0;
-  const std::lock_guard lock(image_->mutex);
-  while (done < wanted) {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): TSK reads into char
-    char* into = reinterpret_cast<char*>(buffer.data() + done);
-    const ssize_t got = tsk_img_read(image_->info, static_cast<TSK_OFF_T>(offset_ + offset + done),
-                                     into, wanted - done);
-    if (got < 0) {
-      throw TskError(name_, "cannot read the image");
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
+  if (offset >= length_) {
+    return 0;
   }
-  return done;
+  const auto wanted =
+      static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length_ - offset));
+  return image_->ReadMedia(offset_ + offset, buffer.first(wanted), name_);
 }
 
 }  // namespace telltale::cli

@@ -78,6 +78,10 @@ class DiskImageTest : public ::testing::Test {
     dir_->Write("tree/sub/deeper/cdn.txt", "cdn and CDN\n");
     dir_->Write("tree/empty.txt", "");
     dir_->Write("tree/gone.txt", "deleted: CDN \xFF\xDB\n");
+    // A hole of 300 KiB, then a marker: ext4 stores no block for the hole,
+    // which reads as zeros, and the marker's block alone.
+    RunTool({"sh", "-c", R"(printf CDN | dd of="$1" bs=1 seek=307200 status=none)", "sh",
+             top + "/tree/sparse.bin"});
 
     ext4_ = top + "/ext4.img";
     RunTool({SystemTool("mke2fs"), "-q", "-t", "ext4", "-d", top + "/tree", ext4_, "4M"});
