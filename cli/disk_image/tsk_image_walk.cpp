@@ -3,6 +3,7 @@
 // partitions in the volume system's order, each file system's directories
 // depth first in the order TSK lists them, one directory per level open.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "cli/disk_image/tsk_handles.h"
 #include "cli/disk_image/tsk_image_description.h"
 #include "cli/disk_image/tsk_run_source.h"
+#include "telltale/scan_error.h"
 
 namespace telltale::cli {
 namespace {
@@ -66,9 +68,28 @@ bool FatVolumeLabel(const TSK_FS_INFO& fs, const TSK_FS_FILE& file) {
 // read, which says more than the library's wording of it.
 TSK_IMG_TYPE_ENUM ImageType(const std::string& name) {
   constexpr std::string_view kEwfSignature("EVF\x09\x0D\x0A\xFF\x00", 8);
-  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a named pipe would wait for a writer.
+  const int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     throw std::system_error(errno, std::generic_category(), name);
+  }
+  // An image is read at any offset: a file or a block device.
+  struct stat status {};
+  std::error_code refused;
+  if (fstat(fd, &status) != 0) {
+    refused = {errno, std::generic_category()};
+  } else if (S_ISDIR(status.st_mode)) {
+    refused = std::make_error_code(std::errc::is_a_directory);
+  } else if (S_ISFIFO(status.st_mode)) {
+    refused = make_error_code(ScanErrc::kNamedPipe);
+  } else if (S_ISCHR(status.st_mode)) {
+    refused = make_error_code(ScanErrc::kCharacterDevice);
+  } else if (!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode)) {
+    refused = make_error_code(ScanErrc::kNotAFile);
+  }
+  if (refused) {
+    close(fd);
+    throw std::system_error(refused, name);
   }
   std::array<char, kEwfSignature.size()> start{};
   ssize_t got = 0;

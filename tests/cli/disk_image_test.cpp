@@ -442,15 +442,22 @@ TEST_F(DiskImageTest, VerifyChecksTheStoredHash) {
   EXPECT_NE(Records(run.out, {"file"}).find(ext4_file), std::string::npos);
 }
 
-// A cut E01 and a missing image each give an error record naming them, and
-// the image after them is scanned, whether named as paths or in a list.
+// A cut E01, a missing image and a named pipe each give an error record
+// naming them, and the image after them is scanned, whether named as paths
+// or in a list.
 TEST_F(DiskImageTest, DamagedImagesFailAndTheScanGoesOn) {
   const std::string missing = Utf8Of(dir_->path() / "missing.img");
+  // Opening a named pipe would wait for a writer that never comes.
+  const std::string pipe = Utf8Of(dir_->path() / "pipe.img");
+  if (!fs::exists(pipe)) {
+    RunTool({"mkfifo", pipe});
+  }
   // The images named on the command line, and in a list.
   const std::string list =
-      dir_->Write("images.txt", cut_e01_ + '\n' + missing + '\n' + ext4_ + '\n');
-  for (const std::vector<std::string>& images : {std::vector<std::string>{cut_e01_, missing, ext4_},
-                                                 std::vector<std::string>{"--files-from", list}}) {
+      dir_->Write("images.txt", cut_e01_ + '\n' + missing + '\n' + pipe + '\n' + ext4_ + '\n');
+  for (const std::vector<std::string>& images :
+       {std::vector<std::string>{cut_e01_, missing, pipe, ext4_},
+        std::vector<std::string>{"--files-from", list}}) {
     std::vector<std::string> args{"--json", "--image"};
     args.insert(args.end(), images.begin(), images.end());
     const ScannerRun run = RunScanner(args);
@@ -464,6 +471,10 @@ TEST_F(DiskImageTest, DamagedImagesFailAndTheScanGoesOn) {
     missing_path +=
         R"(","image":")" + missing + R"(","error":"No such file or directory","errno":2})";
     EXPECT_NE(errors.find(cut_path), std::string::npos) << errors;
+    EXPECT_NE(errors.find(R"("path":")" + pipe + R"(","image":")" + pipe +
+                          R"(","error":"Is a named pipe, not a regular file")"),
+              std::string::npos)
+        << errors;
     EXPECT_NE(errors.find(missing_path), std::string::npos) << errors;
     std::string ext4_file = R"("path":")";
     ext4_file += ext4_;
