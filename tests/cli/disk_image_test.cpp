@@ -278,16 +278,6 @@ bool MarkerLiesAt(const std::string& media, const std::string& record, std::uint
   return marker == "CDN";
 }
 
-// The lines of `text`.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end = 0; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
-
 // Each finding's image_offset is where its marker lies in the image's media:
 // through partition offsets, FAT and ext4 blocks, runs of unallocated blocks,
 // and an E01's disk (the raw image it was made from). The deleted files'

@@ -19,15 +19,6 @@
 namespace telltale::cli::testing {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end = 0; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
-
 // The value of the string member `name` of the JSON record `record`: the
 // paths of the temporary directory and the contexts need no escapes.
 std::string StringMember(const std::string& record, std::string_view name) {

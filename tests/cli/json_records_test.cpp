@@ -21,15 +21,6 @@
 namespace telltale::cli::testing {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end = 0; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
-
 // `line` with the value of `member` replaced by "_", which goes to `value`
 // with each digit shown as 'D': for values that differ from run to run.
 std::string TakeOut(std::string line, const std::string& member, std::string& value) {

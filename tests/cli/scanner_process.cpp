@@ -351,6 +351,15 @@ std::vector<ScanFinding> FindingsOf(std::string_view content) {
   return ScanContent(telltale::testing::AsBytes(content));
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end = 0; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
 std::string ExpectedLines(std::string_view path, std::string_view content) {
   std::string lines;
   for (const ScanFinding& f : FindingsOf(content)) {

@@ -68,6 +68,10 @@ std::vector<ScanFinding> FindingsOf(std::string_view content);
 // The default output for one file, built from the whole-content scan.
 std::string ExpectedLines(std::string_view path, std::string_view content);
 
+// The lines of `text`, each without its newline; a last one without a
+// newline is left out.
+std::vector<std::string> Lines(const std::string& text);
+
 // The JSON Lines of `out` whose "type" is one of `types`, in their order.
 std::string Records(const std::string& out, std::initializer_list<std::string_view> types);
 
