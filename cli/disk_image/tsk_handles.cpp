@@ -14,6 +14,14 @@ constexpr std::size_t kMaxReaders = 8;
 
 }  // namespace
 
+TSK_IMG_INFO* OpenTskImage(const std::string& path, TSK_IMG_TYPE_ENUM type) {
+  static std::mutex opening;
+  const std::lock_guard lock(opening);
+  const char* names[] = {path.c_str()};
+  // One name: TSK finds the further segments of a split raw or E01 image.
+  return tsk_img_open_utf8(1, names, type, 0);
+}
+
 std::system_error TskError(std::string_view name, std::string_view what) {
   std::string message(name);
   message += ": ";
@@ -43,8 +51,7 @@ TSK_IMG_INFO* TskImage::TakeReader() {
   if (free_readers_.empty() && readers_open_ < kMaxReaders) {
     ++readers_open_;
     lock.unlock();
-    const char* names[] = {path_.c_str()};
-    TSK_IMG_INFO* reader = tsk_img_open_utf8(1, names, type_, 0);
+    TSK_IMG_INFO* reader = OpenTskImage(path_, type_);
     if (reader == nullptr) {
       tsk_error_reset();
       lock.lock();

@@ -67,6 +67,11 @@ struct TskFileSystem {
   TSK_FS_INFO* info;
 };
 
+// Opens the image at `path` as `type` read-only, one opening at a time in
+// the process: libewf's opening reads the time zone and other state of the
+// process, which it does not guard. Null where TSK cannot open it.
+TSK_IMG_INFO* OpenTskImage(const std::string& path, TSK_IMG_TYPE_ENUM type);
+
 // The failure TSK recorded on this thread, named after `name` ("IMAGE::p1",
 // "IMAGE::p1/dir/file"): "NAME: WHAT: TSK'S MESSAGE", with EIO. TSK's
 // message is cleared.

@@ -230,15 +230,13 @@ class TskImageWalk final : public ImageWalk {
   // Opens the image `image_name_` and lists its partitions; returns its
   // failure, or what it is.
   ImageEntry OpenImage() {
-    const char* names[] = {image_name_.c_str()};
-    // One name: TSK finds the further segments of a split raw or E01 image.
     TSK_IMG_TYPE_ENUM type = TSK_IMG_TYPE_RAW;
     try {
       type = ImageType(image_name_);
     } catch (const std::system_error& e) {
       return Failure(ImageOnly(), e);
     }
-    TSK_IMG_INFO* info = tsk_img_open_utf8(1, names, type, 0);
+    TSK_IMG_INFO* info = OpenTskImage(image_name_, type);
     if (info == nullptr) {
       return Failure(ImageOnly(), TskError(image_name_, "cannot open the disk image"));
     }
