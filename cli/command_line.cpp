@@ -286,9 +286,10 @@ before the Hiderman ones. A PATH of - (once at most) reads standard input.
                           every file in each of its partitions' file
                           systems, deleted ones included where their content
                           can still be read, named IMAGE::pN/PATH/IN/FS (p0:
-                          no partition table), then each file system's runs
-                          of unallocated blocks, named IMAGE::pN@START-END
-                          (their bytes in the image)
+                          no partition table), then every byte no file
+                          holds: IMAGE::pN@START-END in partition N,
+                          IMAGE::@START-END outside every partition (START
+                          to END: their bytes in the image)
       --verify            with --image, first check each image's data against
                           the hash it stores (E01's MD5); a mismatch, or an
                           image that stores none, is a failure
