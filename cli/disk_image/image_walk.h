@@ -54,6 +54,6 @@ class ImageWalk {
 // each opened read-only when its turn comes; a list's failure is a failure
 // named after the list. Throws std::system_error (ENOTSUP) in a build
 // without the disk-image library.
-std::unique_ptr<ImageWalk> WalkImages(InputWalk images, ImageWalkOptions options);
+std::unique_ptr<ImageWalk> WalkImages(InputWalk&& images, ImageWalkOptions options);
 
 }  // namespace telltale::cli

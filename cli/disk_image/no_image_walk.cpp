@@ -5,7 +5,7 @@
 
 namespace telltale::cli {
 
-std::unique_ptr<ImageWalk> WalkImages(InputWalk /*images*/, ImageWalkOptions /*options*/) {
+std::unique_ptr<ImageWalk> WalkImages(InputWalk&& /*images*/, ImageWalkOptions /*options*/) {
   throw std::system_error(std::make_error_code(std::errc::not_supported),
                           "--image needs a build with the disk-image library (The Sleuth Kit)");
 }

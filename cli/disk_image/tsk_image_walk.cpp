@@ -482,7 +482,7 @@ class TskImageWalk final : public ImageWalk {
 
 }  // namespace
 
-std::unique_ptr<ImageWalk> WalkImages(InputWalk images, ImageWalkOptions options) {
+std::unique_ptr<ImageWalk> WalkImages(InputWalk&& images, ImageWalkOptions options) {
   return std::make_unique<TskImageWalk>(std::move(images), options);
 }
 
