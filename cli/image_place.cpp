@@ -23,22 +23,27 @@ std::string ImagePlace::Name() const {
   return name;
 }
 
+std::vector<ImageRun>::const_iterator RunHolding(const std::vector<ImageRun>& runs,
+                                                 std::uint64_t offset) {
+  // The last run starting at or before `offset`.
+  const auto after = std::upper_bound(
+      runs.begin(), runs.end(), offset,
+      [](std::uint64_t wanted, const ImageRun& run) { return wanted < run.file_offset; });
+  if (after == runs.begin() || offset - std::prev(after)->file_offset >= std::prev(after)->length) {
+    return runs.end();
+  }
+  return std::prev(after);
+}
+
 std::optional<std::uint64_t> ImagePlace::ImageOffset(std::uint64_t offset) const {
   if (!runs) {
     return std::nullopt;
   }
-  // The last run starting at or before `offset`.
-  const auto after = std::upper_bound(
-      runs->begin(), runs->end(), offset,
-      [](std::uint64_t wanted, const ImageRun& run) { return wanted < run.file_offset; });
-  if (after == runs->begin()) {
+  const auto run = RunHolding(*runs, offset);
+  if (run == runs->end()) {
     return std::nullopt;
   }
-  const ImageRun& run = *std::prev(after);
-  if (offset - run.file_offset >= run.length) {
-    return std::nullopt;
-  }
-  return run.image_offset + (offset - run.file_offset);
+  return run->image_offset + (offset - run->file_offset);
 }
 
 }  // namespace telltale::cli

@@ -17,6 +17,11 @@ struct ImageRun {
   std::uint64_t length = 0;
 };
 
+// The run of `runs`, in file order, that holds the file's byte at `offset`;
+// runs.end() where none does.
+std::vector<ImageRun>::const_iterator RunHolding(const std::vector<ImageRun>& runs,
+                                                 std::uint64_t offset);
+
 struct ImagePlace {
   struct Partition {
     unsigned index = 0;        // 1 up in the volume system's order; 0 for an image without one

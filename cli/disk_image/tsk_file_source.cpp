@@ -48,11 +48,9 @@ std::size_t TskFileSource::Read(std::uint64_t offset, std::span<unsigned char> b
 
 std::size_t TskFileSource::ReadBlocks(std::uint64_t offset, std::span<unsigned char> into) {
   std::size_t done = 0;
-  // The run holding `offset`, then those after it, in file order.
-  auto run = std::upper_bound(
-      blocks_->begin(), blocks_->end(), offset,
-      [](std::uint64_t wanted, const ImageRun& r) { return wanted < r.file_offset; });
-  for (run = std::prev(run); done < into.size(); ++run) {
+  // The run holding `offset`, then those after it: they hold every byte up
+  // to the file's size.
+  for (auto run = RunHolding(*blocks_, offset); done < into.size(); ++run) {
     const std::uint64_t at = offset + done;
     const auto piece = static_cast<std::size_t>(
         std::min<std::uint64_t>(into.size() - done, run->file_offset + run->length - at));
