@@ -44,9 +44,11 @@ test_packages=(
   # the Windows version resource is checked with windres
   binutils-mingw-w64-x86-64
   # the Windows builds (GoogleTest built from its source) and Wine to run
-  # their tests; 32-bit programs run only with wine32 from the i386
-  # architecture, without which their tests are skipped
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64
+  # their tests; 32-bit programs run with wine32, from the i386 architecture
+  # (added below)
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 wine32:i386
+  # the Windows installer
+  nsis
   # the package and its metadata
   dpkg-dev lintian appstream desktop-file-utils file
   # comparison benchmarks for the command-line scanner
@@ -70,5 +72,11 @@ fi
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
+# wine32 is an i386 package: the architecture must be known before the
+# package lists are read.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+  ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

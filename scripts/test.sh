@@ -24,7 +24,7 @@ bash scripts/install-deps.sh test
 jobs=$(nproc)
 fuzz_seconds=${TELLTALE_FUZZ_SECONDS:-60}
 
-step() { printf '\n== %s\n' "$*"; }
+step() { printf '\n== %s (at %d s)\n' "$*" "$SECONDS"; }
 
 step "Formatting"
 bash scripts/lint.sh format
