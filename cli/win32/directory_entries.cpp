@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "telltale/platform/win32/extended_length_path.h"
 #include "telltale/platform/win32/handle_descriptor.h"
 #include "telltale/platform/win32/wide_text.h"
 #include "telltale/platform/win32/win32_error.h"
@@ -76,7 +77,7 @@ int OpenDirectoryHandle(const std::wstring& path, bool follow_links, std::error_
 
 bool IsDirectory(const std::string& path) {
   try {
-    const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path, path).c_str());
+    const DWORD attributes = ::GetFileAttributesW(ExtendedLengthPathOfUtf8(path, path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   } catch (const std::system_error&) {
     return false;
@@ -87,7 +88,7 @@ int OpenDirectoryPath(const std::string& path, std::error_code& error) {
   int fd = -1;
   error = Caught([&] {
     std::error_code opened;
-    fd = OpenDirectoryHandle(WideFromUtf8(path, path), true, opened);
+    fd = OpenDirectoryHandle(ExtendedLengthPathOfUtf8(path, path), true, opened);
     return opened;
   });
   return fd;

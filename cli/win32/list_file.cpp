@@ -5,8 +5,8 @@
 
 #include <system_error>
 
+#include "telltale/platform/win32/extended_length_path.h"
 #include "telltale/platform/win32/handle_descriptor.h"
-#include "telltale/platform/win32/wide_text.h"
 #include "telltale/platform/win32/win32_error.h"
 
 namespace telltale::cli {
@@ -16,7 +16,7 @@ namespace telltale::cli {
 const std::size_t kLongestListedName = std::size_t{32767} * 3;
 
 int OpenListFile(const std::string& path, const std::string& shown) {
-  const std::wstring wide = WideFromUtf8(path, shown);
+  const std::wstring wide = ExtendedLengthPathOfUtf8(path, shown);
   const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "telltale/input_file.h"
+#include "telltale/platform/win32/extended_length_path.h"
 #include "telltale/platform/win32/handle_descriptor.h"
 #include "telltale/platform/win32/wide_text.h"
 #include "telltale/platform/win32/win32_error.h"
@@ -68,11 +69,10 @@ void InputFile::Open(int directory_fd, const std::string& name, bool follow_link
   if (name.find('\0') != std::string::npos) {
     ThrowErrno(EINVAL, path_);  // the system would open a shorter name
   }
-  std::wstring wide = WideFromUtf8(name, path_);
-  if (directory_fd != kNoDirectory) {
-    // The folder as it is now, wherever it was moved: the walk stays in it.
-    wide = FinalPathOf(directory_fd, path_) + L'\\' + wide;
-  }
+  // The folder as it is now, wherever it was moved: the walk stays in it.
+  const std::wstring wide = directory_fd == kNoDirectory ? ExtendedLengthPathOfUtf8(name, path_)
+                                                         : FinalPathOf(directory_fd, path_) +
+                                                               L'\\' + WideFromUtf8(name, path_);
   // Others may go on writing, renaming or deleting the file while it is
   // read, as on Linux. Backup semantics let a folder open, to be refused as
   // one ("Is a directory") rather than with "Permission denied"; a link not

@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
 // telltale-scan.exe as a Windows user runs it: names in any script on the
-// command line and in a walk, standard input taken byte for byte, output with
-// the bytes the Linux build writes, junctions not followed in a walk, and
-// disk images refused.
+// command line and in a walk, paths past MAX_PATH, standard input taken byte
+// for byte, output with the bytes the Linux build writes, junctions not
+// followed in a walk, and disk images refused.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winioctl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "test_support.h"
@@ -41,6 +45,87 @@ TEST(ScannerOnWindows, TakesNamesOutsideTheAnsiCodePageAndJoinsWalkedOnesWithBac
   const auto walked = RunScanner({"-r", kFolder}, "", dir.path());
   EXPECT_EQ(walked.out, expected) << walked.err;
   EXPECT_EQ(walked.status, 0U);
+}
+
+// Made through the \\?\ form, which takes a path of any length wherever
+// long paths are not enabled.
+void MakeFolder(const std::filesystem::path& path) {
+  if (::CreateDirectoryW((L"\\\\?\\" + path.wstring()).c_str(), nullptr) == 0) {
+    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
+                            "cannot make " + Utf8Of(path));
+  }
+}
+
+void MakeFile(const std::filesystem::path& path, std::string_view content) {
+  const HANDLE file = ::CreateFileW((L"\\\\?\\" + path.wstring()).c_str(), GENERIC_WRITE, 0,
+                                    nullptr, CREATE_NEW, 0, nullptr);
+  DWORD written = 0;
+  const bool made = file != INVALID_HANDLE_VALUE &&
+                    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
+                                nullptr) != 0 &&
+                    written == content.size();
+  if (file != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(file);
+  }
+  if (!made) {
+    throw std::runtime_error("cannot write " + Utf8Of(path));
+  }
+}
+
+// Backslashes doubled, as in a JSON string.
+std::string InJson(const std::string& path) {
+  std::string escaped;
+  for (const char c : path) {
+    escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  }
+  return escaped;
+}
+
+// A file four folders of 88 characters down: past MAX_PATH (260) from the
+// scan's folder, past 400 characters whole. The system gets such paths in
+// the \\?\ form; the user sees them as given.
+TEST(ScannerOnWindows, PathsPastMaxPathAreScannedAndNamedAsGiven) {
+  const TempDir dir;
+  std::filesystem::path folder = dir.path();
+  std::string relative;
+  for (const char* number : {"one", "two", "three", "four"}) {
+    std::string name = std::string("a folder named ") + number + ' ';
+    name.resize(88, 'x');
+    folder /= name;
+    MakeFolder(folder);
+    relative += name + '\\';
+  }
+  MakeFile(folder / "f.jpg",
+           "\xFF\xDB"
+           "CDN");
+  relative += "f.jpg";
+  const std::string absolute = Utf8Of(dir.path()) + '\\' + relative;
+  ASSERT_GT(relative.size(), 300U);
+  ASSERT_GT(absolute.size(), 400U);
+  // "/" and ".." are the user's to write; the \\?\ form takes neither.
+  std::string roundabout = relative;
+  std::replace(roundabout.begin(), roundabout.end(), '\\', '/');
+  roundabout = "./" + roundabout.substr(0, roundabout.find('/')) + "/../" + roundabout;
+
+  for (const std::string& given : {absolute, relative, roundabout}) {
+    const auto run = RunScanner({given}, "", dir.path());
+    EXPECT_EQ(run.out, given + ":1:JPHide\n" + given + ":3:Hiderman\n") << run.err;
+    EXPECT_EQ(run.status, 0U);
+  }
+  const auto json = RunScanner({"--json", absolute}, "", dir.path());
+  EXPECT_NE(json.out.find(R"({"type":"file","path":")" + InJson(absolute) + '"'), std::string::npos)
+      << json.out;
+
+  // Each folder is reached from the one above it, by its final path.
+  const std::string top = relative.substr(0, relative.find('\\'));
+  const auto walked = RunScanner({"-r", top}, "", dir.path());
+  EXPECT_EQ(walked.out, relative + ":1:JPHide\n" + relative + ":3:Hiderman\n") << walked.err;
+  EXPECT_EQ(walked.status, 0U);
+
+  const std::string missing = absolute.substr(0, absolute.size() - 5) + "missing.jpg";
+  const auto failed = RunScanner({missing}, "", dir.path());
+  EXPECT_EQ(failed.err, "telltale-scan: " + missing + ": No such file or directory\n");
+  EXPECT_EQ(failed.status, 2U);
 }
 
 TEST(ScannerOnWindows, ReadsStandardInputByteForByte) {

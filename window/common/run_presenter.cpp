@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "telltale/telltale.h"
+#include "window/common/is_folder.h"
 #include "window/common/progress_bar_steps.h"
 #include "window/common/progress_text.h"
 #include "window/common/read_rate.h"
@@ -35,15 +36,6 @@ std::optional<std::string> FolderOf(const std::string& file) {
     return std::string(folder.begin(), folder.end());
   } catch (const std::exception&) {
     return std::nullopt;
-  }
-}
-
-bool IsFolder(const std::string& path) {
-  try {
-    std::error_code error;
-    return std::filesystem::is_directory(PathOf(path), error);
-  } catch (const std::exception&) {
-    return false;
   }
 }
 

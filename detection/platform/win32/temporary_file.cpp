@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 
+#include "telltale/platform/win32/extended_length_path.h"
 #include "telltale/platform/win32/handle_descriptor.h"
 #include "telltale/platform/win32/win32_error.h"
 
@@ -20,6 +21,8 @@ int OpenUnnamedFile(const std::string& role) {
     ThrowLastWin32Error(role);
   }
   folder.resize(length);  // ends with a backslash
+  // The folder may be near MAX_PATH long already.
+  folder = ExtendedLengthPath(folder, role);
   static std::atomic<unsigned> serial{0};
   for (;;) {
     const std::wstring path = folder + L"telltale-" + std::to_wstring(::GetCurrentProcessId()) +
