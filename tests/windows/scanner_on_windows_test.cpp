@@ -165,7 +165,7 @@ TEST(ScannerOnWindows, WritesWhatTheLinuxBuildWrites) {
   EXPECT_EQ(run.status, 2U);
 
   const auto help = RunScanner({"--help"}, "", dir.path());
-  EXPECT_NE(help.out.find("\n"), std::string::npos);
+  EXPECT_NE(help.out.find('\n'), std::string::npos);
   EXPECT_EQ(help.out.find('\r'), std::string::npos) << "CR LF line ends in the help";
 }
 

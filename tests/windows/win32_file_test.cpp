@@ -144,7 +144,7 @@ TEST(Win32File, RefusesAPipeBeforeReadingIt) {
                                            4096, 4096, 0, nullptr);
   ASSERT_NE(server, INVALID_HANDLE_VALUE);
   // Nobody ever writes: a read would wait for ever.
-  const std::string path = "\\\\.\\pipe\\telltale-test-" + std::to_string(::GetCurrentProcessId());
+  const std::string path = R"(\\.\pipe\telltale-test-)" + std::to_string(::GetCurrentProcessId());
   EXPECT_EQ(FailureOpening(path).first, make_error_code(ScanErrc::kNamedPipe));
   ::CloseHandle(server);
 }
