@@ -209,6 +209,20 @@ wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$seeded_path" /f \
   </dev/null >/dev/null 2>&1 || die "cannot change the PATH"
 same_as_before "uninstalled after /ADDTOPATH"
 
+# A PATH longer than the installer can hold whole is left alone, not cut.
+long_path="$seeded_path$(printf ';C:\\Tools\\%04d' $(seq 100))"
+wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$long_path" /f \
+  </dev/null >/dev/null 2>&1 || die "cannot change the PATH"
+wine "$installer" /S /ADDTOPATH </dev/null >/dev/null 2>&1 || fail "the installer failed with status $?"
+path=$(wine reg query 'HKCU\Environment' /v Path </dev/null 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ *Path *REG_EXPAND_SZ *//p')
+[ "$path" = "$long_path" ] ||
+  fail "with /ADDTOPATH a PATH of ${#long_path} characters became one of ${#path}: '${path:0:80}...'"
+uninstall "uninstalled with a long PATH"
+wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$seeded_path" /f \
+  </dev/null >/dev/null 2>&1 || die "cannot change the PATH"
+same_as_before "uninstalled with a long PATH"
+
 # The portable zip: both programs, the licence and the README in one folder,
 # and the programs run from where it is unpacked.
 top=telltale-$version-win64
