@@ -225,7 +225,7 @@ same_as_before "uninstalled with a long PATH"
 
 # The portable zip: both programs, the licence and the README in one folder,
 # and the programs run from where it is unpacked.
-top=telltale-$version-win64
+top=$(basename "${zip%.zip}")
 listing=$(unzip -Z1 "$zip")
 for file in telltale.exe telltale-scan.exe LICENSE.txt README.txt; do
   grep -qxF "$top/$file" <<<"$listing" || fail "the zip holds no $top/$file"
