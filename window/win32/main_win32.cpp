@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -37,6 +38,33 @@ std::vector<std::string> CommandLine() {
   return arguments;
 }
 
+void WriteAll(HANDLE handle, std::string_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    if (WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) == 0) {
+      throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                              "cannot write the answer");
+    }
+    text.remove_prefix(written);
+  }
+}
+
+// A window program has no console of its own, but it inherits the handles of
+// whoever started it: when standard output (or error) goes to a file or a
+// pipe, the answer goes there, so that a script can read it; otherwise it is
+// shown in a message box.
+void Tell(DWORD standard_handle, const std::string& text, UINT icon) {
+  const HANDLE handle = GetStdHandle(standard_handle);
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+      WriteAll(handle, text);
+      return;
+    }
+  }
+  MessageBoxW(nullptr, telltale::WideForDisplay(text).c_str(), L"Telltale", MB_OK | icon);
+}
+
 int Run(HINSTANCE instance, int show_command) {
   const std::vector<std::string> words = CommandLine();
   std::vector<const char*> argv;
@@ -44,27 +72,21 @@ int Run(HINSTANCE instance, int show_command) {
   for (const std::string& word : words) {
     argv.push_back(word.c_str());
   }
-  // A program without a console answers its command line in a message box.
+  // The same texts as the Linux program prints.
   const telltale::Arguments arguments =
       telltale::ParseArguments(static_cast<int>(argv.size()), argv.data());
   switch (arguments.action) {
     case telltale::Arguments::Action::kHelp:
-      MessageBoxW(nullptr, telltale::WideForDisplay(telltale::ArgumentsHelp()).c_str(), L"Telltale",
-                  MB_OK | MB_ICONINFORMATION);
+      Tell(STD_OUTPUT_HANDLE, telltale::ArgumentsHelp(), MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kVersion:
-      MessageBoxW(nullptr,
-                  telltale::WideForDisplay(std::string("Telltale ") + telltale::kVersion + "\n" +
-                                           telltale::kCopyrightLines)
-                      .c_str(),
-                  L"Telltale", MB_OK | MB_ICONINFORMATION);
+      Tell(STD_OUTPUT_HANDLE,
+           std::string("Telltale ") + telltale::kVersion + "\n" + telltale::kCopyrightLines,
+           MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kRefuse:
-      MessageBoxW(nullptr,
-                  telltale::WideForDisplay("telltale: " + arguments.refusal +
-                                           "; usage: telltale [--help | FILE]")
-                      .c_str(),
-                  L"Telltale", MB_OK | MB_ICONERROR);
+      Tell(STD_ERROR_HANDLE,
+           "telltale: " + arguments.refusal + "; usage: telltale [--help | FILE]\n", MB_ICONERROR);
       return 2;
     case telltale::Arguments::Action::kOpen:
       break;
@@ -100,9 +122,14 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR /*l
   try {
     return Run(hInstance, nShowCmd);
   } catch (const std::system_error& e) {
-    const std::wstring text = L"Telltale stopped: " + telltale::WideForDisplay(e.what()) +
-                              L" (error " + std::to_wstring(e.code().value()) + L")";
-    MessageBoxW(nullptr, text.c_str(), L"Telltale", MB_OK | MB_ICONERROR);
+    try {
+      Tell(STD_ERROR_HANDLE,
+           std::string("Telltale stopped: ") + e.what() + " (error " +
+               std::to_string(e.code().value()) + ")\n",
+           MB_ICONERROR);
+    } catch (const std::system_error&) {
+      // Standard error cannot be written either: the exit status says it.
+    }
     return 1;
   }
 }
