@@ -219,11 +219,13 @@ done
 close_window
 
 # ---- The manifest and the DPI -------------------------------------------
-# Wine takes the screen's DPI from the registry when a program starts; the
-# window must then be laid out from the table at that DPI, which it does only
-# where its manifest declares it aware of the DPI. Twips are pixels at
-# DPI/1440 to the inch, rounded as MulDiv rounds; a pixel either way is left
-# to the rounding of the frame.
+# Wine takes the screen's DPI from the registry when a program starts, and
+# no wineserver restart is needed; the window must then be laid out from the
+# table at that DPI. Twips are pixels at DPI/1440 to the inch, rounded as
+# MulDiv rounds; a pixel either way is left to rounding. Wine 8 treats every
+# program as aware of the DPI, whatever its manifest says, so the awareness
+# the manifest declares is checked where the resources are compiled
+# (check_version_resource.cmake), not here.
 at_dpi() { echo $((($1 * $2 + 720) / 1440)); }
 near() { [ $(($1 - $2)) -le 1 ] && [ $(($2 - $1)) -le 1 ]; }
 twips() {
@@ -260,6 +262,7 @@ shopt -s nocasematch
 [[ "$comctl32" == *'\winsxs\'*'microsoft.windows.common-controls_6595b64144ccf1df_6.'*'\comctl32.dll' ]] ||
   fail "the window loaded $comctl32, not the common controls 6"
 shopt -u nocasematch
+
 close_window
 
 echo "PASS"
