@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: Apache-2.0
 # Compiles the Windows resource script, reads the result back and checks the
-# version record and the names of the icon and the logo:
+# version record, the names of the icon and the logo, and the manifest:
 #   cmake -DWINDRES=... -DRC=... -DGENERATED=... -DWORK=... -P this file
 get_filename_component(rc_dir ${RC} DIRECTORY)
 set(res ${WORK}/telltale_version.res)
@@ -27,7 +27,14 @@ foreach(expected
     "VALUE \"Translation\", 0x409, 1200"
     # The names the program loads its icon and logo by.
     "\"IDI_ICON1\" 14 /* RT_GROUP_ICON */"
-    "\"LOGO\" 2 /* RT_BITMAP */")
+    "\"LOGO\" 2 /* RT_BITMAP */"
+    # The manifest, where the system looks for it when it starts the program.
+    "1 24 /* RT_MANIFEST */"
+    "name=\"\"Microsoft.Windows.Common-Controls\"\" version=\"\"6.0.0.0\"\""
+    # Wine 8 treats every program as aware of the DPI, so only here can a
+    # manifest that no longer declares it be caught.
+    ">PerMonitorV2, PerMonitor</dpiAwareness>"
+    ">true/pm</dpiAware>")
   string(FIND "${decompiled}" "${expected}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the resources lack ${expected}:\n${decompiled}")

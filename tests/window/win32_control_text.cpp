@@ -4,15 +4,26 @@
 // end-to-end test under Wine:
 //   win32_control_text NAME
 //   win32_control_text --geometry NAME
-// NAME is a name from the layout table. Exit status 1 when the window or the
-// control cannot be found or does not answer.
+//   win32_control_text --twips NAME
+//   win32_control_text --common-controls
+// NAME is a name from the layout table. --twips prints the control's
+// rectangle in the table, "LEFT TOP WIDTH HEIGHT" in twips, or for Form1 the
+// client area's "WIDTH HEIGHT", with no window needed. --common-controls
+// prints the path of the comctl32.dll the window's process loaded: the
+// side-by-side assembly of version 6 when the manifest asks for the visual
+// styles. Exit status 1 when the window or the control cannot be found or
+// does not answer.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "telltale/platform/win32/wide_text.h"
 #include "window/common/form1_layout.h"
@@ -71,12 +82,74 @@ int PrintGeometry(HWND control) {
   return 0;
 }
 
+int PrintTwips(const std::string& name) {
+  if (name == telltale::form1::kForm.name) {
+    static_cast<void>(std::printf("%d %d\n", telltale::form1::kForm.client_width,
+                                  telltale::form1::kForm.client_height));
+    return 0;
+  }
+  for (const telltale::form1::ControlEntry& entry : telltale::form1::kControls) {
+    if (entry.name == name) {
+      const telltale::form1::TwipsRect& r = entry.bounds;
+      static_cast<void>(std::printf("%d %d %d %d\n", r.left, r.top, r.width, r.height));
+      return 0;
+    }
+  }
+  static_cast<void>(std::fprintf(stderr, "no control %s\n", name.c_str()));
+  return 1;
+}
+
+int PrintCommonControls() {
+  HWND form = FindWindowW(telltale::win32::kForm1ClassName, nullptr);
+  DWORD process_id = 0;
+  if (form == nullptr || GetWindowThreadProcessId(form, &process_id) == 0) {
+    static_cast<void>(std::fputs("no Telltale window\n", stderr));
+    return 1;
+  }
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process_id);
+  if (process == nullptr) {
+    static_cast<void>(
+        std::fprintf(stderr, "cannot open the window's process: error %lu\n", GetLastError()));
+    return 1;
+  }
+  std::vector<HMODULE> modules(1024);
+  DWORD bytes = 0;
+  const BOOL listed = EnumProcessModules(
+      process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &bytes);
+  modules.resize(listed != 0 ? std::min<std::size_t>(modules.size(), bytes / sizeof(HMODULE)) : 0);
+  int status = 1;
+  for (HMODULE module : modules) {
+    std::wstring name(MAX_PATH, L'\0');
+    name.resize(GetModuleBaseNameW(process, module, name.data(), MAX_PATH));
+    if (CompareStringOrdinal(name.c_str(), -1, L"comctl32.dll", -1, TRUE) != CSTR_EQUAL) {
+      continue;
+    }
+    std::wstring path(32768, L'\0');
+    path.resize(
+        GetModuleFileNameExW(process, module, path.data(), static_cast<DWORD>(path.size())));
+    static_cast<void>(std::printf("%s\n", telltale::Utf8FromWide(path).c_str()));
+    status = 0;
+  }
+  CloseHandle(process);
+  if (status != 0) {
+    static_cast<void>(std::fputs("the window's process has no comctl32.dll\n", stderr));
+  }
+  return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t* argv[]) {
+  if (argc == 2 && std::wstring_view(argv[1]) == L"--common-controls") {
+    return PrintCommonControls();
+  }
+  if (argc == 3 && std::wstring_view(argv[1]) == L"--twips") {
+    return PrintTwips(telltale::Utf8FromWide(argv[2]));
+  }
   const bool geometry = argc == 3 && std::wstring_view(argv[1]) == L"--geometry";
   if (argc != 2 && !geometry) {
-    static_cast<void>(std::fputs("usage: win32_control_text [--geometry] NAME\n", stderr));
+    static_cast<void>(std::fputs(
+        "usage: win32_control_text [--geometry | --twips] NAME | --common-controls\n", stderr));
     return 2;
   }
   HWND control = FindControl(telltale::Utf8FromWide(argv[argc - 1]));

@@ -258,4 +258,51 @@ wait_until_gone Telltale
 close_window
 # --- end of the paths past MAX_PATH ----------------------------------------
 
+# ---- The manifest and the DPI -------------------------------------------
+# Wine takes the screen's DPI from the registry when a program starts, and
+# no wineserver restart is needed; the window must then be laid out from the
+# table at that DPI. Twips are pixels at DPI/1440 to the inch, rounded as
+# MulDiv rounds; a pixel either way is left to rounding. Wine 8 treats every
+# program as aware of the DPI, whatever its manifest says, so the awareness
+# the manifest declares is checked where the resources are compiled
+# (check_version_resource.cmake), not here.
+at_dpi() { echo $((($1 * $2 + 720) / 1440)); }
+near() { [ $(($1 - $2)) -le 1 ] && [ $(($2 - $1)) -le 1 ]; }
+twips() {
+  wine "$control_text_exe" --twips "$1" 2>"$work/twips.err" </dev/null | tr -d '\r' ||
+    fail "no $1 in the layout table: $(cat "$work/twips.err")"
+}
+
+echo "== [manifest, DPI] at 144 DPI the window and its controls are 1.5 times their size"
+dpi=144
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+  >/dev/null 2>&1 </dev/null || fail "cannot set the DPI"
+start_window
+read -r form_width form_height <<<"$(twips Form1)"
+geometry=$(xwininfo -id "$form")
+width=$(sed -n 's/^ *Width: //p' <<<"$geometry")
+height=$(sed -n 's/^ *Height: //p' <<<"$geometry")
+[ "$width" = "$(at_dpi "$form_width" $dpi)" ] && [ "$height" = "$(at_dpi "$form_height" $dpi)" ] ||
+  fail "client area ${width}x$height at $dpi DPI: $geometry"
+for name in Label1 cmdTest txtResults Text1 Text3 Text2 Image1; do
+  read -r -a table <<<"$(twips "$name")"
+  wine "$control_text_exe" --geometry "$name" >"$work/geometry" 2>&1 </dev/null ||
+    fail "cannot find $name: $(cat "$work/geometry")"
+  read -r -a place <<<"$(tr -d '\r' <"$work/geometry")"
+  for i in 0 1 2 3; do
+    near "${place[$i]}" "$(at_dpi "${table[$i]}" $dpi)" ||
+      fail "$name sits at ${place[*]} at $dpi DPI, not at 1.5 times its ${table[*]} twips"
+  done
+done
+
+echo "== [manifest] the window's common controls are version 6: the visual styles"
+comctl32=$(wine "$control_text_exe" --common-controls 2>&1 </dev/null | tr -d '\r') ||
+  fail "cannot read the window's modules: $comctl32"
+shopt -s nocasematch
+[[ "$comctl32" == *'\winsxs\'*'microsoft.windows.common-controls_6595b64144ccf1df_6.'*'\comctl32.dll' ]] ||
+  fail "the window loaded $comctl32, not the common controls 6"
+shopt -u nocasematch
+
+close_window
+
 echo "PASS"

@@ -24,8 +24,11 @@ enum class ControlKind {
   kPicture,     // the logo at its own size
 };
 
-// The layout is given in twips; at 96 dots per inch a pixel is 15 twips.
-inline constexpr int kTwipsPerPixel = 15;
+// The layout is given in twips, 1440 to the inch; at the screen's default
+// of 96 dots per inch a pixel is 15 twips.
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDefaultDpi = 96;
+inline constexpr int kTwipsPerPixel = kTwipsPerInch / kDefaultDpi;
 
 struct TwipsRect {
   int left = 0;
@@ -151,6 +154,15 @@ inline constexpr std::array kControls{
 // Twips as whole pixels at 96 dots per inch; OnPixelGrid() below makes sure
 // that no division leaves a remainder.
 constexpr int Pixels(int twips) { return twips / kTwipsPerPixel; }
+
+// Twips as pixels at `dpi` dots per inch, to the nearest pixel with halves
+// rounded away from zero, as the system's MulDiv rounds; at 96 the same as
+// Pixels(). The product is taken in 64 bits, so that it cannot overflow.
+constexpr int PixelsAt(int twips, int dpi) {
+  const long long product = static_cast<long long>(twips) * dpi;
+  const long long half = kTwipsPerInch / 2;
+  return static_cast<int>((product < 0 ? product - half : product + half) / kTwipsPerInch);
+}
 
 // Where the control named `name` is in kControls; a name not in the table
 // does not compile.

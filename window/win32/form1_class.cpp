@@ -26,7 +26,7 @@ void RegisterForm1Class(HINSTANCE instance, WNDPROC procedure) {
   }
 }
 
-HFONT MakeLayoutFont() {
+HFONT MakeLayoutFont(int dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   LOGFONTW font{};
@@ -35,10 +35,16 @@ HFONT MakeLayoutFont() {
   } else {
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
   }
+  // The system gives its font at the system's DPI: its height in points
+  // stays, its pixels are counted again at the window's.
   HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  const int system_dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  const LONG largest = MulDiv(form1::kForm.largest_point_size, dpi, 72);
+  if (system_dpi > 0 && system_dpi != dpi) {
+    font.lfHeight = MulDiv(font.lfHeight, dpi, system_dpi);
+  }
+  constexpr int kPointsPerInch = 72;
+  const LONG largest = MulDiv(form1::kForm.largest_point_size, dpi, kPointsPerInch);
   if (std::abs(font.lfHeight) > largest) {
     font.lfHeight = -largest;
   }

@@ -12,9 +12,9 @@ inline constexpr wchar_t kForm1ClassName[] = L"TelltaleForm1";
 // colour text boxes have as its background; throws where the system refuses.
 void RegisterForm1Class(HINSTANCE instance, WNDPROC procedure);
 
-// The system's message font, brought down to the size the layout was drawn
-// for; the classic dialog font where the system will not tell. The caller
-// deletes it.
-HFONT MakeLayoutFont();
+// The system's message font at `dpi` dots per inch, brought down to the
+// point size the layout was drawn for; the classic dialog font where the
+// system will not tell. The caller deletes it.
+HFONT MakeLayoutFont(int dpi);
 
 }  // namespace telltale::win32

@@ -10,13 +10,17 @@
 #include "window/win32/dropped_file_win32.h"
 #include "window/win32/form1_messages.h"
 #include "window/win32/last_error.h"
+#include "window/win32/logo_bitmap.h"
 #include "window/win32/progress_window.h"
+#include "window/win32/window_dpi.h"
 
 namespace telltale::win32 {
 namespace {
 
 constexpr std::size_t kRunIndex = form1::IndexOf(form1::kRunButton);
 constexpr std::size_t kNoticeIndex = form1::IndexOf(form1::kLogoNotice);
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExtendedStyle = WS_EX_ACCEPTFILES;
 
 struct ControlClass {
   const wchar_t* name;
@@ -37,7 +41,9 @@ ControlClass ClassOf(form1::ControlKind kind) {
     case form1::ControlKind::kInfoLine:
       return {WC_EDITW, ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, 0};
     case form1::ControlKind::kPicture:
-      return {WC_STATICW, SS_BITMAP, 0};
+      // Centred in its box, which is larger than the logo at a DPI that is
+      // not a whole multiple of 96; and not resized to the logo.
+      return {WC_STATICW, SS_BITMAP | SS_CENTERIMAGE, 0};
   }
   return {WC_STATICW, 0, 0};
 }
@@ -56,19 +62,21 @@ std::string UserFolder() {
 
 Form1::Form1(HINSTANCE instance) : instance_(instance), presenter_(*this, UserFolder()) {
   RegisterForm1Class(instance, &Form1::WindowProc);
-  font_ = MakeLayoutFont();
-  constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame{0, 0, form1::Pixels(form1::kForm.client_width),
-             form1::Pixels(form1::kForm.client_height)};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_ACCEPTFILES);
+  // Created at its size at 96 DPI, then laid out at the DPI of the monitor
+  // the system placed it on, which is known only once the window exists.
+  const SIZE initial = FrameSize(form1::kDefaultDpi);
   const std::wstring title = WideForDisplay(form1::kForm.title);
-  window_ = CreateWindowExW(WS_EX_ACCEPTFILES, kForm1ClassName, title.c_str(), kStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                            frame.bottom - frame.top, nullptr, nullptr, instance, this);
+  window_ =
+      CreateWindowExW(kExtendedStyle, kForm1ClassName, title.c_str(), kStyle, CW_USEDEFAULT,
+                      CW_USEDEFAULT, initial.cx, initial.cy, nullptr, nullptr, instance, this);
   if (window_ == nullptr) {
     ThrowLastError("cannot create the window");
   }
   CreateControls();
+  ApplyDpi(WindowDpi(window_));
+  const SIZE frame = FrameSize(dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   DragAcceptFiles(window_, TRUE);
   ready_ = true;
 }
@@ -82,7 +90,9 @@ Form1::~Form1() {
   if (logo_ != nullptr) {
     DeleteObject(logo_);
   }
-  DeleteObject(font_);
+  if (font_ != nullptr) {
+    DeleteObject(font_);
+  }
   UnregisterClassW(kForm1ClassName, instance_);
 }
 
@@ -91,28 +101,66 @@ void Form1::CreateControls() {
     const form1::ControlEntry& entry = form1::kControls.at(index);
     const ControlClass control_class = ClassOf(entry.kind);
     const std::wstring text = WideForDisplay(entry.text);
-    HWND control = CreateWindowExW(
-        control_class.extended_style, control_class.name, text.c_str(),
-        WS_CHILD | WS_VISIBLE | control_class.style, form1::Pixels(entry.bounds.left),
-        form1::Pixels(entry.bounds.top), form1::Pixels(entry.bounds.width),
-        form1::Pixels(entry.bounds.height), window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index))), instance_, nullptr);
+    // Placed by ApplyDpi().
+    HWND control = CreateWindowExW(control_class.extended_style, control_class.name, text.c_str(),
+                                   WS_CHILD | WS_VISIBLE | control_class.style, 0, 0, 0, 0, window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index))),
+                                   instance_, nullptr);
     if (control == nullptr) {
       ThrowLastError("cannot create the window's controls");
-    }
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    if (entry.kind == form1::ControlKind::kInfoLine) {
-      // No margins: the boxes were sized for their texts with little room to
-      // spare, and the system's default margins cut the longest under Wine.
-      SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
-    }
-    if (entry.kind == form1::ControlKind::kPicture) {
-      logo_ = static_cast<HBITMAP>(LoadImageW(instance_, L"LOGO", IMAGE_BITMAP, 0, 0, 0));
-      SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
     }
     controls_.at(index) = control;
   }
   SetFocus(Control(kRunIndex));
+}
+
+void Form1::ApplyDpi(int dpi) {
+  HFONT font = MakeLayoutFont(dpi);
+  HBITMAP logo = nullptr;
+  try {
+    logo = LoadLogo(instance_, dpi);
+  } catch (...) {
+    DeleteObject(font);
+    throw;
+  }
+  const bool redraw = dpi_ != 0;
+  for (std::size_t index = 0; index < form1::kControls.size(); ++index) {
+    const form1::ControlEntry& entry = form1::kControls.at(index);
+    HWND control = Control(index);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
+    if (entry.kind == form1::ControlKind::kInfoLine) {
+      // No margins: the boxes were sized for their texts with little room to
+      // spare, and the system's default margins cut the longest under Wine.
+      // A new font brings the default margins back.
+      SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    }
+    if (entry.kind == form1::ControlKind::kPicture) {
+      SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+    }
+    MoveWindow(control, form1::PixelsAt(entry.bounds.left, dpi),
+               form1::PixelsAt(entry.bounds.top, dpi), form1::PixelsAt(entry.bounds.width, dpi),
+               form1::PixelsAt(entry.bounds.height, dpi), redraw ? TRUE : FALSE);
+  }
+  if (progress_) {
+    progress_->SetFont(font);
+  }
+  // The controls no longer use the old ones.
+  if (font_ != nullptr) {
+    DeleteObject(font_);
+  }
+  if (logo_ != nullptr) {
+    DeleteObject(logo_);
+  }
+  font_ = font;
+  logo_ = logo;
+  dpi_ = dpi;
+}
+
+SIZE Form1::FrameSize(int dpi) const {
+  const RECT frame = FrameAtDpi({0, 0, form1::PixelsAt(form1::kForm.client_width, dpi),
+                                 form1::PixelsAt(form1::kForm.client_height, dpi)},
+                                kStyle, kExtendedStyle, dpi);
+  return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 void Form1::Show(int show_command) {
@@ -161,6 +209,21 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       SetBkColor(context, GetSysColor(COLOR_WINDOW));
       SetTextColor(context, GetSysColor(COLOR_WINDOWTEXT));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    case WM_GETDPISCALEDSIZE: {
+      // The exact size at the new DPI, so that the rectangle WM_DPICHANGED
+      // suggests holds the layout's client area to the pixel.
+      *reinterpret_cast<SIZE*>(lparam) = FrameSize(static_cast<int>(LOWORD(wparam)));
+      return TRUE;
+    }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI, or the monitor's changed.
+      ApplyDpi(static_cast<int>(LOWORD(wparam)));
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
     }
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) {

@@ -60,6 +60,11 @@ class Form1 : private RunView {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
+  // Lays the window out at `dpi` dots per inch: the controls' places and
+  // sizes, the font and the logo; the window's own size is left to the caller.
+  void ApplyDpi(int dpi);
+  // The window's outer size whose client area is the layout's at `dpi`.
+  [[nodiscard]] SIZE FrameSize(int dpi) const;
   void MoveFocus(bool backwards);
   void OnCommand(int id, int code);
   // Any edit of the logo notice empties it.
@@ -79,6 +84,8 @@ class Form1 : private RunView {
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
+  // The DPI the window is laid out at, with its font and logo.
+  int dpi_ = 0;
   HFONT font_ = nullptr;
   HBITMAP logo_ = nullptr;
   // One per entry of the layout table, in its order.

@@ -9,11 +9,13 @@
 #include "window/common/progress_bar_steps.h"
 #include "window/common/run_view.h"
 #include "window/win32/last_error.h"
+#include "window/win32/window_dpi.h"
 
 namespace telltale::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TelltaleRunProgress";
+// In pixels at 96 DPI, scaled to the window's.
 // Wide enough for a status line with a rate and hours left at 8 points.
 constexpr int kClientWidth = 420;
 constexpr int kClientHeight = 112;
@@ -21,6 +23,9 @@ constexpr int kMargin = 12;
 constexpr int kLineHeight = 16;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
+constexpr int kBarTop = 46;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 void RegisterClassOnce(HINSTANCE instance) {
   WNDCLASSEXW existing{};
@@ -47,11 +52,12 @@ void RegisterClassOnce(HINSTANCE instance) {
   }
 }
 
-HWND Child(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, RECT r,
-           int id, HFONT font) {
+// Placed by ProgressWindow::Place().
+HWND Child(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, int id,
+           HFONT font) {
   HWND child = CreateWindowExW(
-      0, window_class, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
-      r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      0, window_class, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (child == nullptr) {
     ThrowLastError("cannot create the progress window");
@@ -68,39 +74,52 @@ ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
   auto* const instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
   RegisterClassOnce(instance);
 
-  constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  RECT frame{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_DLGMODALFRAME);
+  // Centred over its owner, so on the owner's monitor and at its DPI.
+  const int dpi = WindowDpi(owner);
+  const RECT frame =
+      FrameAtDpi({0, 0, ScaleForDpi(kClientWidth, dpi), ScaleForDpi(kClientHeight, dpi)}, kStyle,
+                 kExtendedStyle, dpi);
   RECT over{};
   GetWindowRect(owner, &over);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   const int left = over.left + (over.right - over.left - width) / 2;
   const int top = over.top + (over.bottom - over.top - height) / 2;
-  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, L"Telltale",
-                            kStyle, left, top, width, height, owner, nullptr, instance, nullptr);
+  window_ = CreateWindowExW(kExtendedStyle, kClassName, L"Telltale", kStyle, left, top, width,
+                            height, owner, nullptr, instance, nullptr);
   if (window_ == nullptr) {
     ThrowLastError("cannot create the progress window");
   }
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
 
-  constexpr int kWidth = kClientWidth - 2 * kMargin;
   // The path is shortened in its middle when it is wider than the window.
   file_ = Child(window_, WC_STATICW, (WideForDisplay(kCheckingLead) + path).c_str(),
-                SS_LEFT | SS_PATHELLIPSIS | SS_NOPREFIX,
-                {kMargin, kMargin, kMargin + kWidth, kMargin + kLineHeight}, -1, font);
-  status_line_ = Child(
-      window_, WC_STATICW, L"", SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX,
-      {kMargin, kMargin + kLineHeight, kMargin + kWidth, kMargin + 2 * kLineHeight}, -1, font);
-  bar_ = Child(window_, PROGRESS_CLASSW, L"", 0, {kMargin, 46, kMargin + kWidth, 46 + kLineHeight},
-               -1, font);
+                SS_LEFT | SS_PATHELLIPSIS | SS_NOPREFIX, -1, font);
+  status_line_ = Child(window_, WC_STATICW, L"", SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX, -1, font);
+  bar_ = Child(window_, PROGRESS_CLASSW, L"", 0, -1, font);
   SendMessageW(bar_, PBM_SETRANGE32, 0, kProgressBarSteps);
-  const int button_left = kClientWidth - kMargin - kButtonWidth;
-  const int button_top = kClientHeight - kMargin - kButtonHeight;
-  cancel_ = Child(window_, WC_BUTTONW, L"Cancel", BS_DEFPUSHBUTTON | WS_TABSTOP,
-                  {button_left, button_top, button_left + kButtonWidth, button_top + kButtonHeight},
-                  IDCANCEL, font);
+  cancel_ = Child(window_, WC_BUTTONW, L"Cancel", BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL, font);
+  Place(dpi);
+}
+
+void ProgressWindow::Place(int dpi) {
+  const auto scaled = [dpi](int pixels) { return ScaleForDpi(pixels, dpi); };
+  const auto place = [&](HWND control, int left, int top, int width, int height) {
+    MoveWindow(control, scaled(left), scaled(top), scaled(width), scaled(height), TRUE);
+  };
+  constexpr int kWidth = kClientWidth - 2 * kMargin;
+  place(file_, kMargin, kMargin, kWidth, kLineHeight);
+  place(status_line_, kMargin, kMargin + kLineHeight, kWidth, kLineHeight);
+  place(bar_, kMargin, kBarTop, kWidth, kLineHeight);
+  place(cancel_, kClientWidth - kMargin - kButtonWidth, kClientHeight - kMargin - kButtonHeight,
+        kButtonWidth, kButtonHeight);
+}
+
+void ProgressWindow::SetFont(HFONT font) {
+  for (HWND control : {file_, status_line_, bar_, cancel_}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
 }
 
 ProgressWindow::~ProgressWindow() {
@@ -133,6 +152,13 @@ LRESULT CALLBACK ProgressWindow::WindowProc(HWND window, UINT message, WPARAM wp
         (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) || message == WM_CLOSE;
     if (cancel) {
       self->on_cancel_();
+      return 0;
+    }
+    if (message == WM_DPICHANGED) {
+      self->Place(static_cast<int>(LOWORD(wparam)));
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
   }

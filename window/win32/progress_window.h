@@ -15,7 +15,8 @@ namespace telltale::win32 {
 // during a Run instead, and this window keeps taking input.
 class ProgressWindow {
  public:
-  // Centred over `owner`, hidden until the first Update().
+  // Centred over `owner`, hidden until the first Update(); laid out at the
+  // owner's DPI.
   ProgressWindow(HWND owner, HFONT font, const std::wstring& path, std::function<void()> on_cancel);
   ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
@@ -29,10 +30,16 @@ class ProgressWindow {
   // `message` was taken.
   bool TranslateKeyboard(MSG& message);
 
+  // The owner's font after a change of its DPI; the owner deletes the old
+  // one once this returns.
+  void SetFont(HFONT font);
+
   [[nodiscard]] HWND handle() const { return window_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  // Places the controls at `dpi` dots per inch.
+  void Place(int dpi);
 
   std::function<void()> on_cancel_;
   HWND window_ = nullptr;
