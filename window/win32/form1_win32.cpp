@@ -7,6 +7,7 @@
 #include <string>
 
 #include "telltale/platform/win32/wide_text.h"
+#include "window/win32/accessible_texts.h"
 #include "window/win32/dropped_file_win32.h"
 #include "window/win32/form1_messages.h"
 #include "window/win32/last_error.h"
@@ -68,6 +69,7 @@ Form1::Form1(HINSTANCE instance) : instance_(instance), presenter_(*this, UserFo
   if (window_ == nullptr) {
     ThrowLastError("cannot create the window");
   }
+  SetAccessibleTexts(window_, form1::kForm.spoken, form1::kForm.described);
   CreateControls();
   DragAcceptFiles(window_, TRUE);
   ready_ = true;
@@ -101,6 +103,7 @@ void Form1::CreateControls() {
       ThrowLastError("cannot create the window's controls");
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SetAccessibleTexts(control, entry.spoken, entry.described);
     if (entry.kind == form1::ControlKind::kInfoLine) {
       // No margins: the boxes were sized for their texts with little room to
       // spare, and the system's default margins cut the longest under Wine.
