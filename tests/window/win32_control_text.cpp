@@ -13,10 +13,17 @@
 // side-by-side assembly of version 6 when the manifest asks for the visual
 // styles. Exit status 1 when the window or the control cannot be found or
 // does not answer.
+//   win32_control_text --accessible
+//   win32_control_text --accessible-expected
+// --accessible and --accessible-expected print, for the window and then each
+// control of the table, a line "NAME<TAB>ACCESSIBLE NAME<TAB>DESCRIPTION": as
+// a screen reader gets them from the running window, or as the layout table
+// gives them.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 // After windows.h, which they need.
+#include <oleacc.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -34,11 +41,18 @@ namespace {
 // A window that hangs makes the test fail rather than wait with it.
 constexpr UINT kAnswerMs = 5000;
 
-// The control named `name` in the layout table, or nullptr.
-HWND FindControl(const std::string& name) {
+HWND FindForm() {
   HWND form = FindWindowW(telltale::win32::kForm1ClassName, nullptr);
   if (form == nullptr) {
     static_cast<void>(std::fputs("no Telltale window\n", stderr));
+  }
+  return form;
+}
+
+// The control named `name` in the layout table, or nullptr.
+HWND FindControl(const std::string& name) {
+  HWND form = FindForm();
+  if (form == nullptr) {
     return nullptr;
   }
   for (std::size_t index = 0; index < telltale::form1::kControls.size(); ++index) {
@@ -137,6 +151,70 @@ int PrintCommonControls() {
   return status;
 }
 
+// One of the texts a screen reader reads, as UTF-8; "(HRESULT 0x...)" when
+// the object fails to give it, so that the comparison shows the failure.
+template <typename Getter>
+std::string AccessibleText(Getter get) {
+  BSTR text = nullptr;
+  const HRESULT result = get(&text);
+  if (FAILED(result)) {
+    char failure[32];
+    static_cast<void>(std::snprintf(failure, sizeof failure, "(HRESULT 0x%08lx)",
+                                    static_cast<unsigned long>(result)));
+    return failure;
+  }
+  std::string utf8 =
+      text == nullptr ? std::string() : telltale::Utf8FromWide({text, SysStringLen(text)});
+  SysFreeString(text);
+  return utf8;
+}
+
+// The accessible name and description of `window`'s client area, as a
+// screen reader asks for them.
+std::string AccessibleTexts(HWND window) {
+  IAccessible* object = nullptr;
+  const HRESULT result =
+      AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                 reinterpret_cast<void**>(&object));
+  if (FAILED(result)) {
+    return AccessibleText([result](BSTR*) { return result; });
+  }
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  std::string texts = AccessibleText([&](BSTR* text) { return object->get_accName(self, text); });
+  texts += '\t';
+  texts += AccessibleText([&](BSTR* text) { return object->get_accDescription(self, text); });
+  object->Release();
+  return texts;
+}
+
+int PrintAccessible(bool expected) {
+  HWND form = nullptr;
+  if (!expected) {
+    form = FindForm();
+    if (form == nullptr) {
+      return 1;
+    }
+  }
+  const auto print = [](std::string_view name, const std::string& texts) {
+    static_cast<void>(
+        std::printf("%.*s\t%s\n", static_cast<int>(name.size()), name.data(), texts.c_str()));
+  };
+  const auto table = [](std::string_view spoken, std::string_view described) {
+    return std::string(spoken) + '\t' + std::string(described);
+  };
+  using telltale::form1::kForm;
+  print(kForm.name, expected ? table(kForm.spoken, kForm.described) : AccessibleTexts(form));
+  for (std::size_t index = 0; index < telltale::form1::kControls.size(); ++index) {
+    const telltale::form1::ControlEntry& entry = telltale::form1::kControls.at(index);
+    print(entry.name, expected
+                          ? table(entry.spoken, entry.described)
+                          : AccessibleTexts(GetDlgItem(form, telltale::win32::ControlId(index))));
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t* argv[]) {
@@ -146,10 +224,19 @@ int wmain(int argc, wchar_t* argv[]) {
   if (argc == 3 && std::wstring_view(argv[1]) == L"--twips") {
     return PrintTwips(telltale::Utf8FromWide(argv[2]));
   }
+  if (argc == 2 && (std::wstring_view(argv[1]) == L"--accessible" ||
+                    std::wstring_view(argv[1]) == L"--accessible-expected")) {
+    static_cast<void>(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    const int status = PrintAccessible(std::wstring_view(argv[1]) == L"--accessible-expected");
+    CoUninitialize();
+    return status;
+  }
   const bool geometry = argc == 3 && std::wstring_view(argv[1]) == L"--geometry";
   if (argc != 2 && !geometry) {
-    static_cast<void>(std::fputs(
-        "usage: win32_control_text [--geometry | --twips] NAME | --common-controls\n", stderr));
+    static_cast<void>(
+        std::fputs("usage: win32_control_text [--geometry | --twips] NAME | --common-controls |"
+                   " --accessible | --accessible-expected\n",
+                   stderr));
     return 2;
   }
   HWND control = FindControl(telltale::Utf8FromWide(argv[argc - 1]));

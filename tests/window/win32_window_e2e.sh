@@ -156,6 +156,24 @@ Text2 120 360 185 25
 Image1 24 328 79 114
 EOF
 
+# --- Accessible names and descriptions ---------------------------------------
+# A screen reader's view: the window and every control of the layout table
+# give the table's name and description through Active Accessibility, read
+# from another process as a screen reader reads them.
+echo "== the window and each control have the table's accessible name and description"
+wine "$control_text_exe" --accessible-expected >"$work/accessible.expected" 2>&1 </dev/null ||
+  fail "cannot list the table's accessible texts: $(cat "$work/accessible.expected")"
+wine "$control_text_exe" --accessible >"$work/accessible" 2>&1 </dev/null ||
+  fail "cannot read the accessible texts: $(cat "$work/accessible")"
+# The list holds the window and the button as named, not nothing twice.
+grep -q $'^Form1\tTelltale\tChecks a file' "$work/accessible.expected" ||
+  fail "the table's accessible texts lack the window's: $(cat "$work/accessible.expected")"
+grep -q $'^cmdTest\tRun\t' "$work/accessible.expected" ||
+  fail "the table no longer names the Run button Run"
+diff "$work/accessible.expected" "$work/accessible" >&2 ||
+  fail "accessible texts differ from the table (< table, > window)"
+# ------------------------------------------------------------------------------
+
 echo "== Escape in the Open dialog starts no Run"
 open_dialog
 xdotool key Escape

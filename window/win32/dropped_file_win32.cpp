@@ -10,7 +10,8 @@ std::optional<std::string> TakeDroppedFile(HDROP drop) {
   if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
     const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
     std::wstring name(length + 1, L'\0');
-    if (DragQueryFileW(drop, 0, name.data(), length + 1) == length) {
+    // An empty name names no file: a Run on it could only fail.
+    if (length > 0 && DragQueryFileW(drop, 0, name.data(), length + 1) == length) {
       name.resize(length);
       file = Utf8FromWide(name);
     }

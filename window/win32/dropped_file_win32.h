@@ -11,7 +11,8 @@
 
 namespace telltale::win32 {
 
-// The one file `drop` carries, UTF-8, or nothing when it carries several.
+// The one file `drop` carries, UTF-8, or nothing when it carries several,
+// none, or an empty name.
 // Ends the drop: `drop` is not to be used after.
 std::optional<std::string> TakeDroppedFile(HDROP drop);
 

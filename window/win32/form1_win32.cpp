@@ -7,6 +7,7 @@
 #include <string>
 
 #include "telltale/platform/win32/wide_text.h"
+#include "window/win32/accessible_texts.h"
 #include "window/win32/dropped_file_win32.h"
 #include "window/win32/form1_messages.h"
 #include "window/win32/last_error.h"
@@ -72,6 +73,7 @@ Form1::Form1(HINSTANCE instance) : instance_(instance), presenter_(*this, UserFo
   if (window_ == nullptr) {
     ThrowLastError("cannot create the window");
   }
+  SetAccessibleTexts(window_, form1::kForm.spoken, form1::kForm.described);
   CreateControls();
   ApplyDpi(WindowDpi(window_));
   const SIZE frame = FrameSize(dpi_);
@@ -109,6 +111,7 @@ void Form1::CreateControls() {
     if (control == nullptr) {
       ThrowLastError("cannot create the window's controls");
     }
+    SetAccessibleTexts(control, entry.spoken, entry.described);
     controls_.at(index) = control;
   }
   SetFocus(Control(kRunIndex));

@@ -13,6 +13,7 @@
 #include "telltale/platform/win32/wide_text.h"
 #include "telltale/telltale.h"
 #include "window/common/arguments.h"
+#include "window/win32/com_apartment.h"
 #include "window/win32/form1_win32.h"
 
 namespace {
@@ -92,6 +93,7 @@ int Run(HINSTANCE instance, int show_command) {
       break;
   }
 
+  const telltale::win32::ComApartment com;
   telltale::win32::Form1 form(instance);
   form.Show(show_command);
   if (arguments.file) {
