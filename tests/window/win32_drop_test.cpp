@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -236,6 +237,19 @@ TEST_F(Win32DropTest, ADropDuringARunLeavesTheRunAlone) {
   // And the dropped file was not run after it.
   PumpFor(500ms);
   EXPECT_EQ(Results(), L"Could not scan " + Wide(big) + L": Operation canceled");
+}
+
+// A window that cannot be made, here from a module without the window's
+// logo, leaves nothing behind: no window that would send its messages to the
+// object that failed, and no class that would refuse the next window.
+TEST(Win32Form1, AWindowThatCannotBeMadeLeavesNothingBehind) {
+  const HINSTANCE without_logo = GetModuleHandleW(L"kernel32.dll");
+  ASSERT_NE(without_logo, nullptr);
+  EXPECT_THROW(Form1{without_logo}, std::system_error);
+  EXPECT_EQ(FindWindowW(kForm1ClassName, nullptr), nullptr);
+  WNDCLASSEXW left{};
+  left.cbSize = sizeof(left);
+  EXPECT_EQ(GetClassInfoExW(without_logo, kForm1ClassName, &left), FALSE);
 }
 
 }  // namespace

@@ -63,23 +63,35 @@ std::string UserFolder() {
 
 Form1::Form1(HINSTANCE instance) : instance_(instance), presenter_(*this, UserFolder()) {
   RegisterForm1Class(instance, &Form1::WindowProc);
-  // Created at its size at 96 DPI, then laid out at the DPI of the monitor
-  // the system placed it on, which is known only once the window exists.
-  const SIZE initial = FrameSize(form1::kDefaultDpi);
-  const std::wstring title = WideForDisplay(form1::kForm.title);
-  window_ =
-      CreateWindowExW(kExtendedStyle, kForm1ClassName, title.c_str(), kStyle, CW_USEDEFAULT,
-                      CW_USEDEFAULT, initial.cx, initial.cy, nullptr, nullptr, instance, this);
-  if (window_ == nullptr) {
-    ThrowLastError("cannot create the window");
+  try {
+    // Created at its size at 96 DPI, then laid out at the DPI of the monitor
+    // the system placed it on, which is known only once the window exists.
+    const SIZE initial = FrameSize(form1::kDefaultDpi);
+    const std::wstring title = WideForDisplay(form1::kForm.title);
+    window_ =
+        CreateWindowExW(kExtendedStyle, kForm1ClassName, title.c_str(), kStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, initial.cx, initial.cy, nullptr, nullptr, instance, this);
+    if (window_ == nullptr) {
+      ThrowLastError("cannot create the window");
+    }
+    SetAccessibleTexts(window_, form1::kForm.spoken, form1::kForm.described);
+    CreateControls();
+    ApplyDpi(WindowDpi(window_));
+    const SIZE frame = FrameSize(dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    DragAcceptFiles(window_, TRUE);
+  } catch (...) {
+    // No destructor runs for an object whose constructor failed: the half-made
+    // window must go now, before any message of its own reaches this object,
+    // and the class must be free for the next window.
+    if (window_ != nullptr) {
+      SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+      DestroyWindow(window_);
+    }
+    ReleaseResources();
+    throw;
   }
-  SetAccessibleTexts(window_, form1::kForm.spoken, form1::kForm.described);
-  CreateControls();
-  ApplyDpi(WindowDpi(window_));
-  const SIZE frame = FrameSize(dpi_);
-  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  DragAcceptFiles(window_, TRUE);
   ready_ = true;
 }
 
@@ -89,6 +101,10 @@ Form1::~Form1() {
   if (window_ != nullptr) {
     DestroyWindow(window_);
   }
+  ReleaseResources();
+}
+
+void Form1::ReleaseResources() {
   if (logo_ != nullptr) {
     DeleteObject(logo_);
   }

@@ -60,6 +60,8 @@ class Form1 : private RunView {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
+  // The font, the logo and the window class, once the window is gone.
+  void ReleaseResources();
   // Lays the window out at `dpi` dots per inch: the controls' places and
   // sizes, the font and the logo; the window's own size is left to the caller.
   void ApplyDpi(int dpi);
