@@ -17,7 +17,7 @@ clang-format --dry-run --Werror "${files[@]}"
 mapfile -t units < <(printf '%s\n' "${files[@]}" | grep -E '\.cpp$' |
   while read -r f; do grep -qF "\"$PWD/$f\"" build/compile_commands.json && echo "$f"; done)
 printf '%s\n' "${units[@]}" |
-  xargs -P "$(nproc)" -n 4 clang-tidy -p build --quiet --warnings-as-errors='*' 2>/dev/null
+  xargs -P "$(nproc)" -n 1 clang-tidy -p build --quiet --warnings-as-errors='*' 2>/dev/null
 
 # The Windows files, which only the Windows build compiles, are checked with
 # its compile commands against mingw-w64's headers: clang is told the target,
@@ -43,7 +43,7 @@ cross_headers+=(--extra-arg=-isystem/usr/x86_64-w64-mingw32/include)
 # pointer typedef, so `const HANDLE` is read as a misplaced const, and
 # INVALID_HANDLE_VALUE is an integer cast to a pointer.
 printf '%s\n' "${windows_units[@]}" |
-  xargs -P "$(nproc)" -n 4 clang-tidy -p "$windows" "${cross_headers[@]}" --quiet \
+  xargs -P "$(nproc)" -n 1 clang-tidy -p "$windows" "${cross_headers[@]}" --quiet \
     --checks=-misc-misplaced-const,-performance-no-int-to-ptr \
     --warnings-as-errors='*' 2>/dev/null
 

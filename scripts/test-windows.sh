@@ -3,12 +3,19 @@
 # Cross-builds telltale-scan and its tests for Windows with mingw-w64, x86_64
 # and i686, runs the tests under Wine, and compares what the Windows scanner
 # prints with what the Linux one prints for the same files.
-#   scripts/test-windows.sh [LINUX_BUILD_DIR]
+#   scripts/test-windows.sh [--build-only | --tests-only] [LINUX_BUILD_DIR]
 # LINUX_BUILD_DIR (default build) holds a Linux build; its telltale-scan is
 # built there first if missing. The Windows builds go to build-windows-*/.
+# --build-only stops after the builds; --tests-only runs the tests of builds
+# made before.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+phase=all
+case "${1:-}" in
+  --build-only) phase=build; shift ;;
+  --tests-only) phase=tests; shift ;;
+esac
 linux_build=${1:-build}
 jobs=${TELLTALE_JOBS:-$(nproc)}
 
@@ -37,9 +44,12 @@ start_wine() {
 }
 stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 
-step "Windows builds (mingw-w64, x86_64 and i686)"
-build_for x86_64
-build_for i686
+if [ "$phase" != tests ]; then
+  step "Windows builds (mingw-w64, x86_64 and i686)"
+  build_for x86_64
+  build_for i686
+fi
+[ "$phase" != build ] || exit 0
 
 start_wine
 scratch=$(mktemp -d)

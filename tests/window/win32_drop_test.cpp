@@ -88,6 +88,10 @@ void CALLBACK CloseMessageBoxes(HWND /*window*/, UINT /*message*/, UINT_PTR /*id
 }
 
 class Win32DropTest : public ::testing::Test {
+ public:
+  Win32DropTest(const Win32DropTest&) = delete;
+  Win32DropTest& operator=(const Win32DropTest&) = delete;
+
  protected:
   Win32DropTest() {
     form_.Show(SW_SHOWNOACTIVATE);
@@ -96,8 +100,6 @@ class Win32DropTest : public ::testing::Test {
     box_timer_ = SetTimer(nullptr, 0, 200, &CloseMessageBoxes);
   }
   ~Win32DropTest() override { KillTimer(nullptr, box_timer_); }
-  Win32DropTest(const Win32DropTest&) = delete;
-  Win32DropTest& operator=(const Win32DropTest&) = delete;
 
   // No drop here starts a Run that fails.
   void TearDown() override {

@@ -109,7 +109,11 @@ TEST(ScannerOnWindows, PathsPastMaxPathAreScannedAndNamedAsGiven) {
 
   for (const std::string& given : {absolute, relative, roundabout}) {
     const auto run = RunScanner({given}, "", dir.path());
-    EXPECT_EQ(run.out, given + ":1:JPHide\n" + given + ":3:Hiderman\n") << run.err;
+    std::string expected = given;
+    expected += ":1:JPHide\n";
+    expected += given;
+    expected += ":3:Hiderman\n";
+    EXPECT_EQ(run.out, expected) << run.err;
     EXPECT_EQ(run.status, 0U);
   }
   const auto json = RunScanner({"--json", absolute}, "", dir.path());

@@ -175,7 +175,7 @@ void Form1::ApplyDpi(int dpi) {
   dpi_ = dpi;
 }
 
-SIZE Form1::FrameSize(int dpi) const {
+SIZE Form1::FrameSize(int dpi) {
   const RECT frame = FrameAtDpi({0, 0, form1::PixelsAt(form1::kForm.client_width, dpi),
                                  form1::PixelsAt(form1::kForm.client_height, dpi)},
                                 kStyle, kExtendedStyle, dpi);

@@ -66,7 +66,7 @@ class Form1 : private RunView {
   // sizes, the font and the logo; the window's own size is left to the caller.
   void ApplyDpi(int dpi);
   // The window's outer size whose client area is the layout's at `dpi`.
-  [[nodiscard]] SIZE FrameSize(int dpi) const;
+  [[nodiscard]] static SIZE FrameSize(int dpi);
   void MoveFocus(bool backwards);
   void OnCommand(int id, int code);
   // Any edit of the logo notice empties it.
