@@ -49,7 +49,7 @@ printf '%s\n' "${windows_units[@]}" |
 
 # A failed assertion leaves a test early, with whatever it opened: the test
 # process ends soon after anyway.
-cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability \
+cppcheck -j "$(nproc)" --quiet --error-exitcode=1 --enable=warning,performance,portability \
   --inline-suppr --std=c++20 --language=c++ --library=googletest --library=qt --library=posix \
   --suppress='resourceLeak:tests/*' -I . -I detection/include -I detection -I build/generated \
   -I tests/support -I tests/cli -I tests/window \
