@@ -75,14 +75,7 @@ int OpenDirectoryHandle(const std::wstring& path, bool follow_links, std::error_
 
 }  // namespace
 
-bool IsDirectory(const std::string& path) {
-  try {
-    const DWORD attributes = ::GetFileAttributesW(ExtendedLengthPathOfUtf8(path, path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  } catch (const std::system_error&) {
-    return false;
-  }
-}
+bool IsDirectory(const std::string& path) { return IsFolderPath(path); }
 
 int OpenDirectoryPath(const std::string& path, std::error_code& error) {
   int fd = -1;

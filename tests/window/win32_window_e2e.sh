@@ -95,6 +95,16 @@ start_window() {
   [ -n "$form" ] || fail "no window titled Form1"
 }
 
+# Waits for the failure report of a Run on $1 and dismisses it with Enter.
+expect_failure_report() {
+  local report
+  report=$(wait_for_window Telltale)
+  [ -n "$report" ] || fail "no failure report for $1"
+  focus "$report"
+  xdotool key Return
+  wait_until_gone Telltale
+}
+
 close_window() {
   focus "$form"
   xdotool key alt+F4
@@ -220,11 +230,7 @@ close_window
 echo "== a file that cannot be scanned is reported, and the window goes on"
 missing="$work/missing café 日本.jpg"
 start_window "$(winepath -w "$missing")"
-report=$(wait_for_window Telltale)
-[ -n "$report" ] || fail "no failure report"
-focus "$report"
-xdotool key Return
-wait_until_gone Telltale
+expect_failure_report "$(winepath -w "$missing")"
 [[ "$(control_text txtResults)" == "Could not scan $(winepath -w "$missing"): "* ]] ||
   fail "after a failure the results box reads '$(cat "$work/text")'"
 # The Run button has the focus again, and takes Enter.
@@ -266,11 +272,7 @@ close_window
 echo "== a file past MAX_PATH that is missing is named as given"
 long_missing=$(windows_long "$long_folder/missing.jpg")
 start_window "$long_missing"
-report=$(wait_for_window Telltale)
-[ -n "$report" ] || fail "no failure report for a long missing path"
-focus "$report"
-xdotool key Return
-wait_until_gone Telltale
+expect_failure_report "$long_missing"
 [[ "$(control_text txtResults)" == "Could not scan $long_missing: "* ]] ||
   fail "for a long missing path the results box reads '$(cat "$work/text")'"
 close_window

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <system_error>
 
 #include "telltale/platform/system_error.h"
 #include "telltale/platform/win32/wide_text.h"
@@ -56,6 +57,15 @@ std::wstring ExtendedLengthPath(std::wstring_view path, std::string_view name) {
 
 std::wstring ExtendedLengthPathOfUtf8(std::string_view path, std::string_view name) {
   return ExtendedLengthPath(WideFromUtf8(path, name), name);
+}
+
+bool IsFolderPath(std::string_view path) {
+  try {
+    const DWORD attributes = ::GetFileAttributesW(ExtendedLengthPathOfUtf8(path, path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  } catch (const std::system_error&) {
+    return false;
+  }
 }
 
 }  // namespace telltale

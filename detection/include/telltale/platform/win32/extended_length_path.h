@@ -23,4 +23,8 @@ std::wstring ExtendedLengthPath(std::wstring_view path, std::string_view name);
 // The same for a UTF-8 path; EILSEQ when it is not UTF-8.
 std::wstring ExtendedLengthPathOfUtf8(std::string_view path, std::string_view name);
 
+// Whether the UTF-8 `path`, of any length, names a folder; false as well
+// when it names nothing or cannot be a Windows path.
+bool IsFolderPath(std::string_view path);
+
 }  // namespace telltale
