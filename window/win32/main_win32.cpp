@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Telltale window program for Windows: `telltale [FILE]`.
+#include <io.h>
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -10,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "telltale/platform/descriptor_io.h"
 #include "telltale/platform/win32/wide_text.h"
 #include "telltale/telltale.h"
 #include "window/common/arguments.h"
@@ -39,27 +41,16 @@ std::vector<std::string> CommandLine() {
   return arguments;
 }
 
-void WriteAll(HANDLE handle, std::string_view text) {
-  while (!text.empty()) {
-    DWORD written = 0;
-    if (WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) == 0) {
-      throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                              "cannot write the answer");
-    }
-    text.remove_prefix(written);
-  }
-}
-
 // A window program has no console of its own, but it inherits the handles of
 // whoever started it: when standard output (or error) goes to a file or a
 // pipe, the answer goes there, so that a script can read it; otherwise it is
 // shown in a message box.
-void Tell(DWORD standard_handle, const std::string& text, UINT icon) {
-  const HANDLE handle = GetStdHandle(standard_handle);
+void Tell(int fd, const std::string& text, UINT icon) {
+  auto* const handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
   if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
     const DWORD type = GetFileType(handle);
     if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
-      WriteAll(handle, text);
+      telltale::WriteFully(fd, text, fd == 1 ? "standard output" : "standard error");
       return;
     }
   }
@@ -78,16 +69,15 @@ int Run(HINSTANCE instance, int show_command) {
       telltale::ParseArguments(static_cast<int>(argv.size()), argv.data());
   switch (arguments.action) {
     case telltale::Arguments::Action::kHelp:
-      Tell(STD_OUTPUT_HANDLE, telltale::ArgumentsHelp(), MB_ICONINFORMATION);
+      Tell(1, telltale::ArgumentsHelp(), MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kVersion:
-      Tell(STD_OUTPUT_HANDLE,
-           std::string("Telltale ") + telltale::kVersion + "\n" + telltale::kCopyrightLines,
+      Tell(1, std::string("Telltale ") + telltale::kVersion + "\n" + telltale::kCopyrightLines,
            MB_ICONINFORMATION);
       return 0;
     case telltale::Arguments::Action::kRefuse:
-      Tell(STD_ERROR_HANDLE,
-           "telltale: " + arguments.refusal + "; usage: telltale [--help | FILE]\n", MB_ICONERROR);
+      Tell(2, "telltale: " + arguments.refusal + "; usage: telltale [--help | FILE]\n",
+           MB_ICONERROR);
       return 2;
     case telltale::Arguments::Action::kOpen:
       break;
@@ -125,7 +115,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR /*l
     return Run(hInstance, nShowCmd);
   } catch (const std::system_error& e) {
     try {
-      Tell(STD_ERROR_HANDLE,
+      Tell(2,
            std::string("Telltale stopped: ") + e.what() + " (error " +
                std::to_string(e.code().value()) + ")\n",
            MB_ICONERROR);
