@@ -18,15 +18,15 @@ namespace {
 constexpr unsigned kMaxJobs = 1024;
 
 enum LongOnly : int {
-  kJson = 256,
-  kWindowText,
-  kVersion,
-  kFilesFrom,
-  kHash,
-  kExplain,
-  kUnexplained,
-  kImage,
-  kVerify
+  kJsonOption = 256,
+  kWindowTextOption,
+  kVersionOption,
+  kFilesFromOption,
+  kHashOption,
+  kExplainOption,
+  kUnexplainedOption,
+  kImageOption,
+  kVerifyOption
 };
 
 constexpr const char* kShortOptions = ":rLcj:qh0";
@@ -35,19 +35,19 @@ constexpr std::array<option, 17> kLongOptions{{
     {"recursive", no_argument, nullptr, 'r'},
     {"follow", no_argument, nullptr, 'L'},
     {"count", no_argument, nullptr, 'c'},
-    {"json", no_argument, nullptr, kJson},
-    {"hash", no_argument, nullptr, kHash},
-    {"explain", no_argument, nullptr, kExplain},
-    {"unexplained", no_argument, nullptr, kUnexplained},
-    {"image", no_argument, nullptr, kImage},
-    {"verify", no_argument, nullptr, kVerify},
+    {"json", no_argument, nullptr, kJsonOption},
+    {"hash", no_argument, nullptr, kHashOption},
+    {"explain", no_argument, nullptr, kExplainOption},
+    {"unexplained", no_argument, nullptr, kUnexplainedOption},
+    {"image", no_argument, nullptr, kImageOption},
+    {"verify", no_argument, nullptr, kVerifyOption},
     {"null", no_argument, nullptr, '0'},
-    {"files-from", required_argument, nullptr, kFilesFrom},
-    {"window-text", required_argument, nullptr, kWindowText},
+    {"files-from", required_argument, nullptr, kFilesFromOption},
+    {"window-text", required_argument, nullptr, kWindowTextOption},
     {"jobs", required_argument, nullptr, 'j'},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersion},
+    {"version", no_argument, nullptr, kVersionOption},
     {nullptr, 0, nullptr, 0},
 }};
 
@@ -65,7 +65,7 @@ unsigned DefaultJobs() { return std::max(std::thread::hardware_concurrency(), 1U
 
 // Whether `option_char` is one of the letters of kShortOptions.
 bool IsShortOption(int option_char) {
-  return option_char > 0 && option_char < kJson && option_char != ':' &&
+  return option_char > 0 && option_char < kJsonOption && option_char != ':' &&
          std::string_view(kShortOptions).find(static_cast<char>(option_char)) !=
              std::string_view::npos;
 }
@@ -102,8 +102,9 @@ std::size_t LongOptionsMatching(std::string_view typed) {
 // an unknown short option.
 std::string OptionError(int result, char** argv) {
   const std::string_view word = argv[optind - 1];
-  const bool long_option = word.starts_with("--") && (result == ':' || optopt == 0 ||
-                                                      optopt >= kJson || IsShortOption(optopt));
+  const bool long_option =
+      word.starts_with("--") &&
+      (result == ':' || optopt == 0 || optopt >= kJsonOption || IsShortOption(optopt));
   const std::string name =
       long_option ? LongOptionName(word) : "-" + std::string(1, static_cast<char>(optopt));
   // BSD's getopt_long (mingw-w64's too) also says ':' for a value given to
@@ -138,7 +139,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   // NOLINTNEXTLINE(concurrency-mt-unsafe): called once, before any thread starts
   while ((option_char = getopt_long(argc, argv, kShortOptions, kLongOptions.data(), nullptr)) !=
          -1) {
-    other_options = other_options || option_char != kWindowText;
+    other_options = other_options || option_char != kWindowTextOption;
     switch (option_char) {
       case 'r':
         line.batch.recursive = true;
@@ -149,37 +150,37 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case 'c':
         line.batch.format = OutputFormat::kCounts;
         break;
-      case kJson:
+      case kJsonOption:
         json = true;
         break;
-      case kHash:
+      case kHashOption:
         line.batch.hash = true;
         break;
-      case kExplain:
+      case kExplainOption:
         // Taken whatever the format, as grep takes -n with -c: JSON carries
         // every finding's place anyway, and a count line has no finding to
         // place, so there it changes nothing (and costs no walk).
         line.batch.explain = true;
         break;
-      case kUnexplained:
+      case kUnexplainedOption:
         line.batch.unexplained = true;
         break;
-      case kImage:
+      case kImageOption:
         line.batch.images = true;
         break;
-      case kVerify:
+      case kVerifyOption:
         line.batch.verify = true;
         break;
       case '0':
         line.batch.null_separated = true;
         break;
-      case kFilesFrom:
+      case kFilesFromOption:
         if (*optarg == '\0') {
           throw UsageError("--files-from needs a file, or - for standard input");
         }
         line.batch.files_from.emplace_back(optarg);
         break;
-      case kWindowText:
+      case kWindowTextOption:
         ++window_texts;
         line.window_path = optarg;
         break;
@@ -192,7 +193,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       case 'h':
         line.action = CommandLine::Action::kHelp;
         return line;
-      case kVersion:
+      case kVersionOption:
         line.action = CommandLine::Action::kVersion;
         return line;
       default:

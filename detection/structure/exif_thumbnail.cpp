@@ -9,17 +9,17 @@
 namespace telltale {
 namespace {
 
-constexpr std::size_t kTiffStart = 6;  // after "Exif\0\0"
+constexpr std::size_t kExifTiffStart = 6;  // after "Exif\0\0"
 constexpr std::uint16_t kThumbnailOffsetTag = 0x0201;
 constexpr std::uint16_t kThumbnailLengthTag = 0x0202;
 
 }  // namespace
 
 std::optional<PayloadExtent> FindExifThumbnail(std::span<const unsigned char> payload) {
-  if (payload.size() <= kTiffStart) {
+  if (payload.size() <= kExifTiffStart) {
     return std::nullopt;
   }
-  const auto tiff = TiffFields::Open(payload.subspan(kTiffStart));
+  const auto tiff = TiffFields::Open(payload.subspan(kExifTiffStart));
   if (!tiff) {
     return std::nullopt;
   }
@@ -36,7 +36,7 @@ std::optional<PayloadExtent> FindExifThumbnail(std::span<const unsigned char> pa
   const auto offset = tiff->Number(*offset_entry);
   const auto length = tiff->Number(*length_entry);
   // 64-bit sums of 32-bit values: no overflow.
-  const std::uint64_t start = std::uint64_t{kTiffStart} + offset.value_or(0);
+  const std::uint64_t start = std::uint64_t{kExifTiffStart} + offset.value_or(0);
   if (!offset || !length || *length == 0 || start >= payload.size()) {
     return std::nullopt;
   }

@@ -17,7 +17,7 @@ constexpr std::size_t kHeaderSize = 8;  // length (4, big-endian) and type (4)
 constexpr std::uint64_t kCrcSize = 4;
 constexpr std::uint32_t kMaxChunkLength = 0x7FFF'FFFF;
 
-bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsChunkTypeLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 class PngWalk final : public FormatWalk {
  public:
@@ -78,7 +78,7 @@ class PngWalk final : public FormatWalk {
                                  (std::uint32_t{header_[1]} << 16) |
                                  (std::uint32_t{header_[2]} << 8) | std::uint32_t{header_[3]};
     const auto* type_begin = header_.data() + 4;
-    if (length > kMaxChunkLength || !std::all_of(type_begin, type_begin + 4, IsAsciiLetter)) {
+    if (length > kMaxChunkLength || !std::all_of(type_begin, type_begin + 4, IsChunkTypeLetter)) {
       Break(start);
       return;
     }

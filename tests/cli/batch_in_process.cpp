@@ -76,7 +76,7 @@ BatchOptions ParsedBatch(const std::vector<std::string>& args) {
   return ParseCommandLine(static_cast<int>(words.size()), argv.data()).batch;
 }
 
-std::array<int, 2> Pipe() {
+std::array<int, 2> OpenPipe() {
   std::array<int, 2> ends{};
   if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
     throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -109,10 +109,10 @@ BatchRun RunBatch(const std::vector<std::string>& args, const std::string& direc
 
 BatchFedByPipe::BatchFedByPipe(const std::vector<std::string>& args) {
   std::signal(SIGPIPE, SIG_IGN);  // NOLINT(cert-err33-c): a run ended early fails Feed, no more
-  const std::array<int, 2> list = Pipe();
+  const std::array<int, 2> list = OpenPipe();
   list_in_ = list[0];
   list_out_ = list[1];
-  const std::array<int, 2> err = Pipe();
+  const std::array<int, 2> err = OpenPipe();
   err_in_ = err[0];
   const int err_out = err[1];
   out_ = ::open("/dev/null", O_WRONLY | O_CLOEXEC);

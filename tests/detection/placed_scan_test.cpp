@@ -12,24 +12,16 @@
 #include <system_error>
 #include <vector>
 
+#include "jpeg_test_bytes.h"
 #include "memory_source.h"
 
 namespace telltale {
 namespace {
 
 using testing::MemorySource;
+using testing::Segment;
 
 using namespace std::string_literals;
-
-std::string Segment(unsigned char code, const std::string& payload) {
-  std::string s = "\xFF"s;
-  s += static_cast<char>(code);
-  const std::size_t length = payload.size() + 2;
-  s += static_cast<char>(length >> 8);
-  s += static_cast<char>(length & 0xFF);
-  s += payload;
-  return s;
-}
 
 // A JPEG whose EXIF segment holds a thumbnail with a table of its own, then
 // a marker inside a table, scan data, and a ZIP after the end. The

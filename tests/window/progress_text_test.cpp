@@ -16,7 +16,7 @@
 namespace telltale {
 namespace {
 
-constexpr double kMiB = 1024.0 * 1024.0;
+constexpr double kMebibyte = 1024.0 * 1024.0;
 
 // Each expected text is what QLocale().formattedDataSize(bytes, 1) returned
 // under Qt 6.4 in the C locale.
@@ -49,10 +49,10 @@ TEST(ProgressText, SizesReadAsQtWritesThem) {
 TEST(ProgressText, RatesHaveOneDecimalBelowTenAndNoneFromThere) {
   EXPECT_EQ(RateText(0.0), "0 bytes/s");
   EXPECT_EQ(RateText(512.4), "512 bytes/s");
-  EXPECT_EQ(RateText(9.54 * kMiB), "9.5 MiB/s");
-  EXPECT_EQ(RateText(450.3 * kMiB), "450 MiB/s");
-  EXPECT_EQ(RateText(1.1 * 1024 * kMiB), "1.1 GiB/s");
-  EXPECT_EQ(RateText(1000.0 * kMiB), "1,000 MiB/s");
+  EXPECT_EQ(RateText(9.54 * kMebibyte), "9.5 MiB/s");
+  EXPECT_EQ(RateText(450.3 * kMebibyte), "450 MiB/s");
+  EXPECT_EQ(RateText(1.1 * 1024 * kMebibyte), "1.1 GiB/s");
+  EXPECT_EQ(RateText(1000.0 * kMebibyte), "1,000 MiB/s");
 }
 
 TEST(ProgressText, TimeLeftIsRoundedAsAPersonSaysIt) {
@@ -83,14 +83,14 @@ TEST(ProgressText, StatusAddsTheRateThenTheTimeLeftWhereItCanBeTold) {
   constexpr ScanProgress kGoing{.done = 1181116006, .total = 68719476736};
   EXPECT_EQ(ProgressStatusText(kGoing, std::nullopt), "1.1 GiB of 64.0 GiB");
   // 62.9 GiB left at 450 MiB/s: 143 seconds.
-  EXPECT_EQ(ProgressStatusText(kGoing, 450 * kMiB),
+  EXPECT_EQ(ProgressStatusText(kGoing, 450 * kMebibyte),
             "1.1 GiB of 64.0 GiB, 450 MiB/s, about 2 minutes left");
   EXPECT_EQ(ProgressStatusText(kGoing, 0.0), "1.1 GiB of 64.0 GiB, 0 bytes/s");
   // A stream: no total, so no time left.
-  EXPECT_EQ(ProgressStatusText({.done = 1181116006, .total = 0}, 450 * kMiB),
+  EXPECT_EQ(ProgressStatusText({.done = 1181116006, .total = 0}, 450 * kMebibyte),
             "1.1 GiB of 0 bytes, 450 MiB/s");
   // Read past the total, which grows as the second pass is planned.
-  EXPECT_EQ(ProgressStatusText({.done = 2048, .total = 1024}, 450 * kMiB),
+  EXPECT_EQ(ProgressStatusText({.done = 2048, .total = 1024}, 450 * kMebibyte),
             "2.0 KiB of 1.0 KiB, 450 MiB/s, a few seconds left");
 }
 

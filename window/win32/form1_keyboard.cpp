@@ -10,8 +10,6 @@
 namespace telltale::win32 {
 namespace {
 
-constexpr std::size_t kRunIndex = form1::IndexOf(form1::kRunButton);
-
 // The control indices of the Tab stops, in Tab order.
 std::vector<std::size_t> TabStops() {
   std::vector<std::size_t> stops;
@@ -40,7 +38,7 @@ bool Form1::TranslateKeyboard(MSG& message) {
   // The Run button takes Enter while it has the focus; it is never the
   // window's default button.
   if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
-      message.hwnd == Control(kRunIndex)) {
+      message.hwnd == Control(form1::IndexOf(form1::kRunButton))) {
     presenter_.OnRunPressed();
     return true;
   }

@@ -24,8 +24,8 @@ constexpr int kLineHeight = 16;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
 constexpr int kBarTop = 46;
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr DWORD kProgressStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kProgressExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 void RegisterClassOnce(HINSTANCE instance) {
   WNDCLASSEXW existing{};
@@ -77,16 +77,16 @@ ProgressWindow::ProgressWindow(HWND owner, HFONT font, const std::wstring& path,
   // Centred over its owner, so on the owner's monitor and at its DPI.
   const int dpi = WindowDpi(owner);
   const RECT frame =
-      FrameAtDpi({0, 0, ScaleForDpi(kClientWidth, dpi), ScaleForDpi(kClientHeight, dpi)}, kStyle,
-                 kExtendedStyle, dpi);
+      FrameAtDpi({0, 0, ScaleForDpi(kClientWidth, dpi), ScaleForDpi(kClientHeight, dpi)},
+                 kProgressStyle, kProgressExtendedStyle, dpi);
   RECT over{};
   GetWindowRect(owner, &over);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   const int left = over.left + (over.right - over.left - width) / 2;
   const int top = over.top + (over.bottom - over.top - height) / 2;
-  window_ = CreateWindowExW(kExtendedStyle, kClassName, L"Telltale", kStyle, left, top, width,
-                            height, owner, nullptr, instance, nullptr);
+  window_ = CreateWindowExW(kProgressExtendedStyle, kClassName, L"Telltale", kProgressStyle, left,
+                            top, width, height, owner, nullptr, instance, nullptr);
   if (window_ == nullptr) {
     ThrowLastError("cannot create the progress window");
   }
