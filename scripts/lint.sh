@@ -13,26 +13,73 @@ mapfile -t files < <(git ls-files -- detection window cli tests bench fuzz | gre
 clang-format --dry-run --Werror "${files[@]}"
 [ "${1:-all}" = format ] && exit 0
 
-# The fuzz target is built only with clang, in a build of its own.
-mapfile -t units < <(printf '%s\n' "${files[@]}" | grep -E '\.cpp$' |
-  while read -r f; do grep -qF "\"$PWD/$f\"" build/compile_commands.json && echo "$f"; done)
-printf '%s\n' "${units[@]}" |
-  xargs -P "$(nproc)" -n 1 clang-tidy -p build --quiet --warnings-as-errors='*' 2>/dev/null
+# clang-tidy reads the standard, GoogleTest and Qt headers afresh for every
+# file it is given, which costs it far more than the project's own code. So
+# the test command configures its builds with CMAKE_UNITY_BUILD: each
+# target's sources come as one unity file that includes them all, and are
+# checked together. A unit is a unity file or a source compiled on its own
+# (the generated moc and rcc sources are not the project's to check). The
+# fuzz target is built only with clang, in a build of its own.
+export project_folders="^$PWD/(detection|window|cli|tests|bench)/"
+units_of() {
+  local unit
+  jq -r '.[].file' "$1/compile_commands.json" | while read -r unit; do
+    members_of "$unit" | head -n 1 | grep -qE "$project_folders" && echo "$unit"
+  done
+}
+members_of() {
+  case $1 in
+    */Unity/*) sed -n 's/^#include "\(.*\)"$/\1/p' "$1" ;;
+    *) echo "$1" ;;
+  esac
+}
+# A unit is checked as its sources would be alone: with the checks that
+# apply to them (the first one's; a target's sources share a folder)
+# and with the project's headers and sources named by their full paths, as
+# the compiler sees them.
+tidy_unit() {
+  local build=$1 unit=$2
+  shift 2
+  local checks
+  checks=$(clang-tidy --dump-config "$(members_of "$unit" | head -n 1)" -- | grep '^Checks:')
+  # A unity file includes sources, which is what that check is there to flag.
+  case $unit in
+    */Unity/*) checks=$(sed -E "s/(['\"])\$/,-bugprone-suspicious-include\1/" <<<"$checks") ;;
+  esac
+  # Flags for GCC alone, such as -Wno-subobject-linkage, are no concern of clang.
+  clang-tidy -p "$build" --config="$checks" --header-filter="$project_folders" \
+    --extra-arg=-Wno-unknown-warning-option --quiet --warnings-as-errors='*' "$@" "$unit" 2>/dev/null
+}
+export -f members_of tidy_unit
+# Checks the units read from standard input, of the given build, with any
+# further arguments, on every processor; the largest go first, so that the
+# processors finish together.
+tidy_units() {
+  local build=$1 unit
+  shift
+  while read -r unit; do
+    printf '%s %s\n' "$(members_of "$unit" | wc -l)" "$unit"
+  done | sort -rn | cut -d' ' -f2- |
+    xargs -P "$(nproc)" -I{} bash -c 'tidy_unit "$@"' _ "$build" {} "$@"
+}
+mapfile -t units < <(units_of build)
+printf '%s\n' "${units[@]}" | tidy_units build
+mapfile -t sources < <(for unit in "${units[@]}"; do members_of "$unit"; done | sed "s|^$PWD/||")
 
 # The Windows files, which only the Windows build compiles, are checked with
 # its compile commands against mingw-w64's headers: clang is told the target,
 # and given the C++ library's folders that the cross-compiler searches. GCC's
-# own built-in headers are left out; clang has its own.
+# own built-in headers are left out; clang has its own. A unit is checked if
+# it holds any such file.
 windows=build-windows-x86_64
 if [ ! -f "$windows/compile_commands.json" ]; then
   cmake -S . -B "$windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake -DBUILD_TESTING=ON >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake -DBUILD_TESTING=ON \
+    -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 >/dev/null
 fi
-mapfile -t windows_units < <(printf '%s\n' "${files[@]}" | grep -E '\.cpp$' |
-  while read -r f; do
-    grep -qF "\"$PWD/$f\"" "$windows/compile_commands.json" &&
-      ! grep -qF "\"$PWD/$f\"" build/compile_commands.json && echo "$f"
-  done)
+mapfile -t windows_units < <(units_of "$windows" | while read -r unit; do
+  members_of "$unit" | sed "s|^$PWD/||" | grep -qvxF -f <(printf '%s\n' "${sources[@]}") && echo "$unit"
+done)
 cross_headers=(--extra-arg=--target=x86_64-w64-mingw32)
 while read -r folder; do
   cross_headers+=("--extra-arg=-isystem$folder")
@@ -43,9 +90,7 @@ cross_headers+=(--extra-arg=-isystem/usr/x86_64-w64-mingw32/include)
 # pointer typedef, so `const HANDLE` is read as a misplaced const, and
 # INVALID_HANDLE_VALUE is an integer cast to a pointer.
 printf '%s\n' "${windows_units[@]}" |
-  xargs -P "$(nproc)" -n 1 clang-tidy -p "$windows" "${cross_headers[@]}" --quiet \
-    --checks=-misc-misplaced-const,-performance-no-int-to-ptr \
-    --warnings-as-errors='*' 2>/dev/null
+  tidy_units "$windows" "${cross_headers[@]}" --checks=-misc-misplaced-const,-performance-no-int-to-ptr
 
 # A failed assertion leaves a test early, with whatever it opened: the test
 # process ends soon after anyway.
@@ -53,4 +98,4 @@ cppcheck -j "$(nproc)" --quiet --error-exitcode=1 --enable=warning,performance,p
   --inline-suppr --std=c++20 --language=c++ --library=googletest --library=qt --library=posix \
   --suppress='resourceLeak:tests/*' -I . -I detection/include -I detection -I build/generated \
   -I tests/support -I tests/cli -I tests/window \
-  "${units[@]}"
+  "${sources[@]}"

@@ -27,10 +27,12 @@ export WINEPREFIX="$PWD/build-windows-x86_64/wineprefix"
 
 build_for() {
   local arch=$1
-  # The library, the scanner and the Win32 window, with their tests.
+  # The library, the scanner and the Win32 window, with their tests, each
+  # target's sources compiled as one file (as scripts/test.sh does).
   cmake -S . -B "build-windows-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/mingw-w64-$arch.cmake" \
-    -DTELLTALE_WERROR=ON -DBUILD_TESTING=ON -DTELLTALE_WINDOW=ON >/dev/null
+    -DTELLTALE_WERROR=ON -DBUILD_TESTING=ON -DTELLTALE_WINDOW=ON \
+    -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 >/dev/null
   cmake --build "build-windows-$arch" -j "$jobs"
 }
 

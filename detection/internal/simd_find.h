@@ -5,12 +5,16 @@
 // picked for another.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 #include "internal/find_kernel.h"
 
 namespace telltale::simd {
+// This header's anonymous namespace and its definitions are what keeps each
+// instruction set's copy apart.
+// NOLINTBEGIN(cert-dcl59-cpp,misc-definitions-in-headers)
 namespace {
 
 template <std::size_t L>
@@ -46,7 +50,7 @@ struct Splatted {
     return hit;
   }
 
-  typename Ops::M Compare(typename Ops::V loaded, std::size_t k) const {
+  [[nodiscard]] typename Ops::M Compare(typename Ops::V loaded, std::size_t k) const {
     if constexpr (Folded) {
       return Ops::Equal(Ops::Or(loaded, fold[k]), value[k]);
     } else {
@@ -73,9 +77,10 @@ std::size_t FindWith(const unsigned char* data, std::size_t i, std::size_t stop,
   using M = typename Ops::M;
   constexpr std::size_t kWidth = Ops::kWidth;
   constexpr std::size_t kUnroll = kStride / kWidth;
-  constexpr std::size_t kLoads = LF > LW ? LF : LW;
+  constexpr std::size_t kLoads = std::max(LF, LW);
   const Splatted<Ops, LF, FoldF> find_v(find);
-  const Splatted<Ops, (LW > 0 ? LW : 1), FoldW> watch_v(watch != nullptr ? *watch : find);
+  const Splatted<Ops, std::max<std::size_t>(LW, 1), FoldW> watch_v(watch != nullptr ? *watch
+                                                                                    : find);
   M seen = Ops::None();
 
   for (; i + kStride <= stop; i += kStride) {
@@ -203,4 +208,5 @@ std::size_t FindEntropyEndWith(const unsigned char* data, std::size_t size) {
 }
 
 }  // namespace
+// NOLINTEND(cert-dcl59-cpp,misc-definitions-in-headers)
 }  // namespace telltale::simd

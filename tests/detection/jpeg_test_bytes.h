@@ -8,7 +8,7 @@
 
 namespace telltale::testing {
 
-inline std::string Byte(unsigned value) { return std::string(1, static_cast<char>(value)); }
+inline std::string Byte(unsigned value) { return {static_cast<char>(value)}; }
 
 // A marker segment: FF, the code, the big-endian length, the payload.
 inline std::string Segment(unsigned code, const std::string& payload) {

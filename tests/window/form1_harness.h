@@ -47,7 +47,7 @@ class Form1Harness {
 
   // A file in a directory of its own, removed with the harness.
   QString WriteFile(const QString& name, const QByteArray& content) const {
-    const QString path = QDir(directory.path()).filePath(name);
+    QString path = QDir(directory.path()).filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
       qFatal("cannot write %s", qPrintable(path));
@@ -58,7 +58,7 @@ class Form1Harness {
   // A file of `size` zero bytes that take no room on disk: reading them goes
   // at memory speed, yet a large one keeps a Run going for many seconds.
   QString WriteSparseFile(const QString& name, qint64 size) const {
-    const QString path = QDir(directory.path()).filePath(name);
+    QString path = QDir(directory.path()).filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !file.resize(size)) {
       qFatal("cannot make %s", qPrintable(path));
@@ -79,7 +79,7 @@ class Form1Harness {
   }
 
   // Waits for the progress dialog, then presses its Cancel button.
-  [[nodiscard]] bool CancelRun() {
+  [[nodiscard]] bool CancelRun() const {
     if (!QTest::qWaitFor([&] { return Progress() != nullptr; }, 60'000)) {
       return false;
     }

@@ -2,6 +2,7 @@
 // The two tool markers Telltale looks for, and how each is compared.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -30,12 +31,9 @@ inline constexpr std::array<SignatureRule, 2> kSignatureTable{{
 }};
 
 constexpr bool MarkersFitTheSearch() {
-  for (const SignatureRule& rule : kSignatureTable) {
-    if (rule.marker.empty() || rule.marker.size() > kMaxMarkerLength) {
-      return false;
-    }
-  }
-  return true;
+  return std::ranges::all_of(kSignatureTable, [](const SignatureRule& rule) {
+    return !rule.marker.empty() && rule.marker.size() <= kMaxMarkerLength;
+  });
 }
 static_assert(MarkersFitTheSearch(), "every marker must be 1 to kMaxMarkerLength bytes");
 
