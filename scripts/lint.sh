@@ -14,72 +14,104 @@ clang-format --dry-run --Werror "${files[@]}"
 [ "${1:-all}" = format ] && exit 0
 
 # clang-tidy reads the standard, GoogleTest and Qt headers afresh for every
-# file it is given, which costs it far more than the project's own code. So
-# the test command configures its builds with CMAKE_UNITY_BUILD: each
-# target's sources come as one unity file that includes them all, and are
-# checked together. A unit is a unity file or a source compiled on its own
-# (the generated moc and rcc sources are not the project's to check). The
-# fuzz target is built only with clang, in a build of its own.
+# file it is given, and that costs it far more than the project's own code.
+# So the test command makes unity builds (CMAKE_UNITY_BUILD): each target's
+# sources come as one file that includes them all, and clang-tidy checks
+# that file, a unit, with the checks of its sources' folder. A source
+# compiled on its own is a unit too. The generated moc and rcc sources are
+# not the project's to check, and the fuzz target is built only with clang,
+# in a build of its own.
+#
+# The static analyzer is the exception: it follows paths only through the
+# functions of the file it is given. Told to take every file's, it takes the
+# system headers' too, which costs more than checking each source alone. So
+# the analyzer checks each source of the programs alone, with its unit's
+# compile command. The tests' code is left to the sanitizers.
 export project_folders="^$PWD/(detection|window|cli|tests|bench)/"
-units_of() {
-  local unit
-  jq -r '.[].file' "$1/compile_commands.json" | while read -r unit; do
-    members_of "$unit" | head -n 1 | grep -qE "$project_folders" && echo "$unit"
-  done
-}
+programs_only() { grep -E "^$PWD/(detection|window|cli)/" || true; }
+
 members_of() {
   case $1 in
     */Unity/*) sed -n 's/^#include "\(.*\)"$/\1/p' "$1" ;;
     *) echo "$1" ;;
   esac
 }
-# A unit is checked as its sources would be alone: with the checks that
-# apply to them (the first one's; a target's sources share a folder)
-# and with the project's headers and sources named by their full paths, as
-# the compiler sees them.
-tidy_unit() {
-  local build=$1 unit=$2
-  shift 2
-  local checks
-  checks=$(clang-tidy --dump-config "$(members_of "$unit" | head -n 1)" -- | grep '^Checks:')
-  # A unity file includes sources, which is what that check is there to flag.
-  case $unit in
-    */Unity/*) checks=$(sed -E "s/(['\"])\$/,-bugprone-suspicious-include\1/" <<<"$checks") ;;
+units_of() {
+  local unit
+  jq -r '.[].file' "$1/compile_commands.json" | while read -r unit; do
+    [[ $(members_of "$unit" | sed -n 1p) =~ $project_folders ]] && echo "$unit"
+  done
+}
+# The check globs that apply to a file, comma-separated.
+checks_of() {
+  clang-tidy --dump-config "$1" -- | sed -n 's/^Checks: *//p' | tr -d "'\"" | sed 's/\\n//g' |
+    tr ',' '\n' | sed 's/^ *//; s/ *$//' | grep . | paste -sd,
+}
+# tidy BUILD FILE unit|analyzer MORE [ARGS...]: clang-tidy over one file of
+# BUILD's compilation database, with the checks that apply to its sources
+# and then MORE. The project's headers and sources are named by their full
+# paths, as the compiler sees them. Flags for GCC alone, such as
+# -Wno-subobject-linkage, are no concern of clang.
+tidy() {
+  local build=$1 file=$2 mode=$3 more=$4 checks
+  shift 4
+  checks=$(checks_of "$(members_of "$file" | sed -n 1p)")
+  case $mode in
+    # A unity file includes sources, which bugprone-suspicious-include is
+    # there to flag.
+    unit) checks+=',-clang-analyzer-*,-bugprone-suspicious-include' ;;
+    analyzer) checks="-*,$(tr ',' '\n' <<<"$checks" | grep -E '^-?clang-analyzer-' | paste -sd,)" ;;
   esac
-  # Flags for GCC alone, such as -Wno-subobject-linkage, are no concern of clang.
-  clang-tidy -p "$build" --config="$checks" --header-filter="$project_folders" \
-    --extra-arg=-Wno-unknown-warning-option --quiet --warnings-as-errors='*' "$@" "$unit" 2>/dev/null
+  clang-tidy -p "$build" --checks="$checks${more:+,$more}" --header-filter="$project_folders" \
+    --extra-arg=-Wno-unknown-warning-option --quiet --warnings-as-errors='*' "$@" "$file" 2>/dev/null
 }
-export -f members_of tidy_unit
-# Checks the units read from standard input, of the given build, with any
-# further arguments, on every processor; the largest go first, so that the
-# processors finish together.
-tidy_units() {
-  local build=$1 unit
-  shift
-  while read -r unit; do
-    printf '%s %s\n' "$(members_of "$unit" | wc -l)" "$unit"
+export -f members_of checks_of tidy
+# tidy_all BUILD MODE MORE [ARGS...]: tidy over the files read from standard
+# input on every processor, the largest first, so that the processors
+# finish together.
+tidy_all() {
+  local build=$1 mode=$2 more=$3 file
+  shift 3
+  while read -r file; do
+    printf '%s %s\n' "$(members_of "$file" | xargs cat | wc -c)" "$file"
   done | sort -rn | cut -d' ' -f2- |
-    xargs -P "$(nproc)" -I{} bash -c 'tidy_unit "$@"' _ "$build" {} "$@"
+    xargs -r -P "$(nproc)" -I{} bash -c 'tidy "$@"' _ "$build" {} "$mode" "$more" "$@"
 }
+# sources_database BUILD: the compilation database of BUILD's sources one by
+# one, each with its unit's command, in BUILD/lint-sources/.
+sources_database() {
+  local build=$1 unit
+  mkdir -p "$build/lint-sources"
+  units_of "$build" | while read -r unit; do
+    members_of "$unit" | jq -R --arg unit "$unit" '{unit: $unit, file: .}'
+  done | jq -s --slurpfile database "$build/compile_commands.json" '
+    [.[] as $source | $database[0][] | select(.file == $source.unit)
+     | .command |= (split($source.unit) | join($source.file)) | .file = $source.file]' \
+    >"$build/lint-sources/compile_commands.json"
+}
+
 mapfile -t units < <(units_of build)
-printf '%s\n' "${units[@]}" | tidy_units build
-mapfile -t sources < <(for unit in "${units[@]}"; do members_of "$unit"; done | sed "s|^$PWD/||")
+mapfile -t sources < <(for unit in "${units[@]}"; do members_of "$unit"; done)
+sources_database build
+printf '%s\n' "${units[@]}" | tidy_all build unit ""
+printf '%s\n' "${sources[@]}" | programs_only | tidy_all build/lint-sources analyzer ""
 
 # The Windows files, which only the Windows build compiles, are checked with
 # its compile commands against mingw-w64's headers: clang is told the target,
 # and given the C++ library's folders that the cross-compiler searches. GCC's
 # own built-in headers are left out; clang has its own. A unit is checked if
 # it holds any such file.
-windows=build-windows-x86_64
+windows="build-windows-x86_64"
 if [ ! -f "$windows/compile_commands.json" ]; then
   cmake -S . -B "$windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake -DBUILD_TESTING=ON \
     -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 >/dev/null
 fi
+not_linux() { grep -vxF -f <(printf '%s\n' "${sources[@]}") || true; }
 mapfile -t windows_units < <(units_of "$windows" | while read -r unit; do
-  members_of "$unit" | sed "s|^$PWD/||" | grep -qvxF -f <(printf '%s\n' "${sources[@]}") && echo "$unit"
+  [ -n "$(members_of "$unit" | not_linux)" ] && echo "$unit"
 done)
+sources_database "$windows"
 cross_headers=(--extra-arg=--target=x86_64-w64-mingw32)
 while read -r folder; do
   cross_headers+=("--extra-arg=-isystem$folder")
@@ -90,7 +122,9 @@ cross_headers+=(--extra-arg=-isystem/usr/x86_64-w64-mingw32/include)
 # pointer typedef, so `const HANDLE` is read as a misplaced const, and
 # INVALID_HANDLE_VALUE is an integer cast to a pointer.
 printf '%s\n' "${windows_units[@]}" |
-  tidy_units "$windows" "${cross_headers[@]}" --checks=-misc-misplaced-const,-performance-no-int-to-ptr
+  tidy_all "$windows" unit -misc-misplaced-const,-performance-no-int-to-ptr "${cross_headers[@]}"
+for unit in "${windows_units[@]}"; do members_of "$unit"; done | not_linux | programs_only |
+  tidy_all "$windows/lint-sources" analyzer "" "${cross_headers[@]}"
 
 # A failed assertion leaves a test early, with whatever it opened: the test
 # process ends soon after anyway.
@@ -98,4 +132,4 @@ cppcheck -j "$(nproc)" --quiet --error-exitcode=1 --enable=warning,performance,p
   --inline-suppr --std=c++20 --language=c++ --library=googletest --library=qt --library=posix \
   --suppress='resourceLeak:tests/*' -I . -I detection/include -I detection -I build/generated \
   -I tests/support -I tests/cli -I tests/window \
-  "${sources[@]}"
+  "${sources[@]#"$PWD/"}"
