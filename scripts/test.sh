@@ -65,7 +65,10 @@ cat "$windows_log"
 [ "$windows_status" -eq 0 ] || { echo "the Windows tests failed (status $windows_status)"; exit 1; }
 
 step "Builds with AddressSanitizer and UndefinedBehaviorSanitizer: the suite, and the fuzz target"
+# -O1 and line tables are what the sanitizers' reports need, and build in
+# half the time of -O2 with full debugging information.
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLTALE_WERROR=ON \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO='-O1 -g1 -DNDEBUG' \
   -DTELLTALE_SANITIZE=address,undefined -DTELLTALE_BENCH=OFF "${unity[@]}"
 cmake --build build-sanitize -j "$jobs"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLTALE_WERROR=ON \
