@@ -77,12 +77,13 @@ tidy_all() {
   done | sort -rn | cut -d' ' -f2- |
     xargs -r -P "$(nproc)" -I{} bash -c 'tidy "$@"' _ "$build" {} "$mode" "$more" "$@"
 }
-# sources_database BUILD: the compilation database of BUILD's sources one by
-# one, each with its unit's command, in BUILD/lint-sources/.
+# sources_database BUILD: the compilation database of the sources of BUILD's
+# units read from standard input, one by one, each with its unit's command,
+# in BUILD/lint-sources/.
 sources_database() {
   local build=$1 unit
   mkdir -p "$build/lint-sources"
-  units_of "$build" | while read -r unit; do
+  while read -r unit; do
     members_of "$unit" | jq -R --arg unit "$unit" '{unit: $unit, file: .}'
   done | jq -s --slurpfile database "$build/compile_commands.json" '
     [.[] as $source | $database[0][] | select(.file == $source.unit)
@@ -92,7 +93,7 @@ sources_database() {
 
 mapfile -t units < <(units_of build)
 mapfile -t sources < <(for unit in "${units[@]}"; do members_of "$unit"; done)
-sources_database build
+printf '%s\n' "${units[@]}" | sources_database build
 printf '%s\n' "${units[@]}" | tidy_all build unit ""
 printf '%s\n' "${sources[@]}" | programs_only | tidy_all build/lint-sources analyzer ""
 
@@ -111,7 +112,7 @@ not_linux() { grep -vxF -f <(printf '%s\n' "${sources[@]}") || true; }
 mapfile -t windows_units < <(units_of "$windows" | while read -r unit; do
   [ -n "$(members_of "$unit" | not_linux)" ] && echo "$unit"
 done)
-sources_database "$windows"
+printf '%s\n' "${windows_units[@]}" | sources_database "$windows"
 cross_headers=(--extra-arg=--target=x86_64-w64-mingw32)
 while read -r folder; do
   cross_headers+=("--extra-arg=-isystem$folder")
